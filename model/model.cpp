@@ -1,0 +1,351 @@
+// The model's records, its construction and clearing, file reading and the texture calls.
+#include "model/model.h"
+
+#include <cfloat>
+#include <cstring>
+
+#include "platform/win_base.h"
+
+namespace geometry {
+
+void cAABB::Reset() {
+  min = sVector3{FLT_MAX, FLT_MAX, FLT_MAX};
+  max = sVector3{-FLT_MAX, -FLT_MAX, -FLT_MAX};
+}
+
+void cAABB::Extend(const sVector3& p) {
+  if (p.x < min.x) min.x = p.x;
+  if (p.y < min.y) min.y = p.y;
+  if (p.z < min.z) min.z = p.z;
+  if (p.x > max.x) max.x = p.x;
+  if (p.y > max.y) max.y = p.y;
+  if (p.z > max.z) max.z = p.z;
+}
+
+void cAABB::Extend(const cAABB& other) {
+  Extend(other.min);
+  Extend(other.max);
+}
+
+sVector3 cAABB::Center() const {
+  if (IsEmpty()) return sVector3{0, 0, 0};
+  return sVector3{(min.x + max.x) / 2, (min.y + max.y) / 2, (min.z + max.z) / 2};
+}
+
+}  // namespace geometry
+
+namespace model {
+
+namespace {
+sTextureCalls g_textureCalls;
+
+float ClampPower(float power) {
+  if (power < 0) return 0;
+  if (power > 128) return 128;
+  return power;
+}
+}  // namespace
+
+sModelMaterial::sDeviceMaterial sModelMaterial::ToDeviceMaterial() const {
+  sDeviceMaterial d;
+  d.shadeMode = 2;
+  for (int i = 0; i < 4; ++i) {
+    d.diffuse[i] = diffuse[i];
+    d.ambient[i] = i == 3 ? 1.0f : ambient[i];
+    d.specular[i] = i == 3 ? 1.0f : specular[i];
+    d.emissive[i] = i == 3 ? 1.0f : emissive[i];
+  }
+  d.power = ClampPower(power);
+  return d;
+}
+
+sBoneWeights::sBoneWeights() {
+  MatrixIdentity(&skin);
+  MatrixIdentity(&bind);
+}
+
+void sBoneWeights::Assign(const sBoneWeights& other) {
+  if (&other == this) return;
+  jointName = other.jointName;
+  pairs = other.pairs;
+  bind = other.bind;
+  skin = other.skin;
+}
+
+void sMesh::Reset() {
+  name.clear();
+  materialIndex = -1;
+  secondIndex = -1;
+  textureId = 0;
+  triangleCount = 0;
+  triangles.clear();
+  secondTriangles.clear();
+  polygons.clear();
+  vertices.clear();
+  bones.clear();
+  transparent = 0;
+}
+
+void sMesh::Assign(const sMesh& other) {
+  if (&other == this) return;
+  Reset();
+  name = other.name;
+  triangles = other.triangles;
+  secondTriangles = other.secondTriangles;
+  polygons = other.polygons;
+  vertices = other.vertices;
+  bones.reserve(other.bones.size());
+  for (const auto& bone : other.bones) {
+    auto copy = std::make_unique<sBoneWeights>();
+    copy->Assign(*bone);
+    bones.push_back(std::move(copy));
+  }
+  materialIndex = other.materialIndex;
+  secondIndex = other.secondIndex;
+  textureId = other.textureId;
+  triangleCount = other.triangleCount;
+  transparent = other.transparent;
+}
+
+sNode::sNode() { Reset(); }
+
+sNode::sNode(sNode* parentNode, const char* nodeName) {
+  Reset();
+  parent = parentNode;
+  SetOwnedString(&name, nodeName);
+}
+
+void sNode::Reset() {
+  index = -1;
+  name.clear();
+  parent = nullptr;
+  children.clear();
+  meshes.clear();
+  vertices.clear();
+  bones.clear();
+  auxiliary.clear();
+  MatrixIdentity(&current);
+  MatrixIdentity(&base);
+  bounds.Reset();
+}
+
+bool sNode::AddChild(std::unique_ptr<sNode> child) {
+  if (!child) return false;
+  child->parent = this;
+  children.push_back(std::move(child));
+  return true;
+}
+
+bool sNode::AddMesh(std::unique_ptr<sMesh> mesh) {
+  if (!mesh) return false;
+  meshes.push_back(std::move(mesh));
+  return true;
+}
+
+sNode* sNode::FindByName(const char* wanted) {
+  if (!wanted) return nullptr;
+  // Iterative depth-first walk, so that very deep trees cannot exhaust the stack.
+  std::vector<sNode*> stack{this};
+  while (!stack.empty()) {
+    sNode* node = stack.back();
+    stack.pop_back();
+    if (node->name == wanted) return node;
+    for (auto it = node->children.rbegin(); it != node->children.rend(); ++it)
+      stack.push_back(it->get());
+  }
+  return nullptr;
+}
+
+void sAnimationTrack::Reset() {
+  nodeName.clear();
+  positionKeys.clear();
+  rotationKeys.clear();
+  scaleKeys.clear();
+}
+
+namespace {
+bool CopyKeys(std::vector<sAnimationKey>* out, const sAnimationKey* keys, uint32_t count) {
+  if (!keys) return false;
+  out->assign(keys, keys + count);
+  return true;
+}
+}  // namespace
+
+bool sAnimationTrack::SetPositionKeys(const sAnimationKey* keys, uint32_t count) {
+  return CopyKeys(&positionKeys, keys, count);
+}
+bool sAnimationTrack::SetRotationKeys(const sAnimationKey* keys, uint32_t count) {
+  return CopyKeys(&rotationKeys, keys, count);
+}
+bool sAnimationTrack::SetScaleKeys(const sAnimationKey* keys, uint32_t count) {
+  return CopyKeys(&scaleKeys, keys, count);
+}
+
+void sAnimation::Reset() {
+  name.clear();
+  tracks.clear();
+  length = -1.0;
+}
+
+bool sAnimation::SetTracks(sAnimationTrack** given, uint32_t count) {
+  if (!given) return false;
+  tracks.clear();
+  tracks.reserve(count);
+  for (uint32_t i = 0; i < count; ++i) tracks.emplace_back(given[i]);
+  return true;
+}
+
+void SetOwnedString(std::string* field, const char* text) {
+  if (text)
+    field->assign(text);
+  else
+    field->clear();
+}
+
+void FillWeightPairs(sWeightPair* destination, uint32_t count, sWeightPair pair) {
+  for (uint32_t i = 0; i < count; ++i) destination[i] = pair;
+}
+
+// cModel ----------------------------------------------------------------------------------------
+
+cModel::cModel() { ResetFields(); }
+
+cModel::~cModel() { ClearCommon(); }
+
+void cModel::ResetFields() {
+  defaultTexture = 0;
+  bounds.Reset();
+  vertexCount = 0;
+  faceCount = 0;
+  root.reset();
+  vertexFormat = 0x112;
+  positionHint = rotationHint = scaleHint = 0;
+  currentAnimation = -1;
+  animations.clear();
+  animationDuration = 0.0;
+  materials.clear();
+  loaded = 0;
+}
+
+void cModel::ClearCommon() {
+  if (context) {
+    ReleaseNodeTextures(root.get());
+    for (sModelMaterial& material : materials) {
+      uint32_t count = material.textureCount < 8 ? material.textureCount : 8;
+      for (uint32_t i = 0; i < count; ++i) {
+        if (material.textureIds[i] && g_textureCalls.release)
+          g_textureCalls.release(context->textureManager, material.textureIds[i]);
+        material.textureIds[i] = 0;
+      }
+    }
+    if (defaultTexture && g_textureCalls.release)
+      g_textureCalls.release(context->textureManager, defaultTexture);
+    defaultTexture = 0;
+  }
+  // The maps point into the tree: empty them before it goes.
+  trackMap.clear();
+  boneMap.clear();
+  distanceMap.clear();
+  animations.clear();
+  root.reset();
+  materials.clear();
+  ReleaseBuffers();
+  ResetFields();
+}
+
+bool cModel::Load() {
+  if (!context || loaded || fileName.empty()) return false;
+  FILE* file = crt::fopen(fileName.c_str(), "rb");
+  if (!file) return Fail("cannot open", fileName);
+  std::vector<uint8_t> bytes;
+  uint8_t chunk[65536];
+  size_t n;
+  // Read to the end rather than trusting a size taken beforehand.
+  if (std::fseek(file, 0, SEEK_END) == 0) {
+    long size = std::ftell(file);
+    if (size > 0) bytes.reserve(size_t(size));
+    std::fseek(file, 0, SEEK_SET);
+  }
+  if (bytes.capacity() > 0) {
+    bytes.resize(bytes.capacity());
+    size_t got = std::fread(bytes.data(), 1, bytes.size(), file);
+    bytes.resize(got);
+  }
+  while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
+  bool readError = std::ferror(file) != 0;
+  std::fclose(file);
+  if (readError) return Fail("read error", fileName);
+  return LoadFromMemory(bytes.data(), bytes.size());
+}
+
+bool cModel::Fail(const char* code, const std::string& detail) {
+  Clear();
+  error_ = code;
+  errorDetail_ = detail;
+  return false;
+}
+
+void cModel::ClearError() {
+  error_.clear();
+  errorDetail_.clear();
+}
+
+// Textures --------------------------------------------------------------------------------------
+
+void SetTextureCalls(const sTextureCalls& calls) { g_textureCalls = calls; }
+const sTextureCalls& TextureCalls() { return g_textureCalls; }
+
+std::vector<std::string> TextureSearchPaths(const std::string& modelFile, const char* name) {
+  std::vector<std::string> tries;
+  if (!name) return tries;
+  tries.push_back(name);
+  size_t cut = modelFile.rfind('\\');
+  if (cut == std::string::npos) {
+    cut = modelFile.rfind('/');
+  }
+  if (cut == std::string::npos) return tries;
+  std::string folder = modelFile.substr(0, cut + 1);
+  tries.push_back(folder + name);
+  std::string text(name);
+  size_t nameCut = text.rfind('\\');
+  if (nameCut == std::string::npos) nameCut = text.rfind('/');
+  if (nameCut != std::string::npos) tries.push_back(folder + text.substr(nameCut + 1));
+  // Up the parent folders: the text is cut after each earlier separator and the name appended.
+  std::string parents = folder.substr(0, folder.size() - 1);
+  for (;;) {
+    size_t at = parents.rfind('\\');
+    if (at == std::string::npos) at = parents.rfind('/');
+    if (at == std::string::npos) break;
+    tries.push_back(parents.substr(0, at + 1) + name);
+    parents.resize(at);
+  }
+  return tries;
+}
+
+void cModel::FindTexture(uint32_t* slot, const char* textureName) {
+  if (!slot || !context || !context->textureManager || !textureName) return;
+  if (*slot && g_textureCalls.release) g_textureCalls.release(context->textureManager, *slot);
+  *slot = 0;
+  if (!g_textureCalls.load) return;
+  for (const std::string& path : TextureSearchPaths(fileName, textureName)) {
+    *slot = g_textureCalls.load(context->textureManager, context->graphics, path.c_str());
+    if (*slot) return;
+  }
+}
+
+void cModel::ReleaseNodeTextures(sNode* node) {
+  if (!node || !context) return;
+  std::vector<sNode*> stack{node};
+  while (!stack.empty()) {
+    sNode* n = stack.back();
+    stack.pop_back();
+    for (auto& mesh : n->meshes) {
+      if (mesh->textureId && g_textureCalls.release)
+        g_textureCalls.release(context->textureManager, mesh->textureId);
+      mesh->textureId = 0;
+    }
+    for (auto& child : n->children) stack.push_back(child.get());
+  }
+}
+
+}  // namespace model

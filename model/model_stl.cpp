@@ -1,0 +1,148 @@
+// STL reader (see model_stl.h).
+#include "model/model_stl.h"
+
+#include <cstring>
+
+#include "core/byte_cursor.h"
+#include "model/model_text.h"
+
+namespace model {
+
+namespace {
+
+constexpr size_t kHeaderSize = 80;
+constexpr size_t kRecordSize = 50;
+
+// Position of text inside the header's first kHeaderSize bytes, up to its first zero byte.
+const uint8_t* FindInHeader(const uint8_t* header, const char* text) {
+  size_t length = 0;
+  while (length < kHeaderSize && header[length] != 0) ++length;
+  size_t n = std::strlen(text);
+  for (size_t i = 0; i + n <= length; ++i)
+    if (std::memcmp(header + i, text, n) == 0) return header + i;
+  return nullptr;
+}
+
+void ColourFromBytes(const uint8_t* bytes, float out[4]) {
+  for (int i = 0; i < 4; ++i) out[i] = float(bytes[i]) / 255.0f;
+}
+
+sVertexNormalTex Corner(const float* p, const float* normal) {
+  return sVertexNormalTex{p[0], p[1], p[2], normal[0], normal[1], normal[2], 0, 0};
+}
+
+}  // namespace
+
+bool cModelSTL::IsAscii(const uint8_t* data, size_t size) {
+  if (size < 5 || std::memcmp(data, "solid", 5) != 0) return false;
+  if (size >= kHeaderSize + 4) {
+    ByteCursor cursor(data + kHeaderSize, 4);
+    uint64_t count = cursor.u32le();
+    if (kHeaderSize + 4 + kRecordSize * count == size) return false;
+  }
+  return true;
+}
+
+bool cModelSTL::ReadBinary(const uint8_t* data, size_t size) {
+  if (size <= 83) return Fail("truncated", "binary STL shorter than its 84-byte header");
+  sModelMaterial& material = materials[0];
+  // The colour bytes must lie inside the 80 header bytes.
+  if (const uint8_t* p = FindInHeader(data, "MATERIAL=")) {
+    if (p + 9 + 12 <= data + kHeaderSize) {
+      ColourFromBytes(p + 9, material.diffuse);
+      ColourFromBytes(p + 13, material.specular);
+      ColourFromBytes(p + 17, material.ambient);
+    }
+  } else if (const uint8_t* q = FindInHeader(data, "COLOR=")) {
+    if (q + 6 + 4 <= data + kHeaderSize) {
+      ColourFromBytes(q + 6, material.diffuse);
+      ColourFromBytes(q + 6, material.specular);
+    }
+  }
+  root->name = "[Model(Binary)]";
+  ByteCursor cursor(data, size);
+  cursor.skip(kHeaderSize);
+  uint32_t count = cursor.u32le();
+  if (count > (size - 84) / kRecordSize)
+    return Fail("truncated", "triangle count " + std::to_string(count) + " does not fit " +
+                                 std::to_string(size) + " bytes");
+  root->vertices.resize(size_t(count) * 3);
+  sVertexNormalTex* out = root->vertices.data();
+  for (uint32_t i = 0; i < count; ++i) {
+    float f[12];
+    const uint8_t* record = cursor.take(kRecordSize);
+    ByteCursor r(record, kRecordSize);
+    for (float& value : f) value = r.f32le();
+    // Corner 1 last: the winding turns with the mirroring below.
+    out[3 * i + 2] = Corner(f + 3, f);
+    out[3 * i + 1] = Corner(f + 6, f);
+    out[3 * i + 0] = Corner(f + 9, f);
+  }
+  faceCount = count;
+  return true;
+}
+
+bool cModelSTL::ReadAscii(const uint8_t* data, size_t size) {
+  root->name = "[Model(Ascii)]";
+  cTextLines lines(reinterpret_cast<const char*>(data), size);
+  std::vector<sVertexNormalTex>& out = root->vertices;
+  float normal[3] = {0, 0, 0};
+  float slots[3][3] = {};
+  int corners = 0;
+  const char* b;
+  const char* e;
+  while (lines.Next(&b, &e)) {
+    if (StartsWith(b, e, "facet")) {
+      corners = 0;
+      const char* p = SkipTokenAndBlanks(SkipBlanks(b + 5, e), e);  // the word "normal"
+      for (float& c : normal) {
+        c = float(ParseDouble(p, e, &p));
+        p = SkipTokenAndBlanks(p, e);
+      }
+      sVector3 n{normal[0], normal[1], normal[2]};
+      Vec3NormalizeInPlace(&n);
+      normal[0] = n.x, normal[1] = n.y, normal[2] = n.z;
+    } else if (StartsWith(b, e, "vertex")) {
+      float corner[3];
+      const char* p = SkipBlanks(b + 6, e);
+      for (float& c : corner) {
+        c = float(ParseDouble(p, e, &p));
+        p = SkipTokenAndBlanks(p, e);
+      }
+      // A facet of more than three corners is a fan around the first.
+      int slot = corners < 3 ? corners : 2;
+      if (corners >= 3) std::memcpy(slots[1], slots[2], sizeof slots[1]);
+      std::memcpy(slots[slot], corner, sizeof corner);
+      ++corners;
+      if (corners >= 3) {
+        out.push_back(Corner(slots[2], normal));
+        out.push_back(Corner(slots[1], normal));
+        out.push_back(Corner(slots[0], normal));
+      }
+    }
+  }
+  faceCount = uint32_t(out.size() / 3);
+  return true;
+}
+
+bool cModelSTL::LoadFromMemory(const uint8_t* data, size_t size) {
+  if (loaded) return false;
+  ClearError();
+  if (!data) return Fail("truncated", "no data");
+  root = std::make_unique<sNode>();
+  materials.assign(1, sModelMaterial{});
+  sModelMaterial& material = materials[0];
+  const float white[4] = {1, 1, 1, 1}, ambient[4] = {0.05f, 0.05f, 0.05f, 1};
+  std::memcpy(material.diffuse, white, sizeof white);
+  std::memcpy(material.ambient, ambient, sizeof ambient);
+  bool ok = IsAscii(data, size) ? ReadAscii(data, size) : ReadBinary(data, size);
+  if (!ok) return false;
+  vertexCount = faceCount * 3;
+  vertexFormat = 0x12;
+  FlipHandedness();
+  ComputeNodeBounds(root.get());
+  loaded = 1;
+  return true;
+}
+
+}  // namespace model
