@@ -260,6 +260,38 @@ size_t MinimumRecordSize(const sPlyElement& element) {
 }  // namespace
 
 // [FACES] -----------------------------------------------------------------------------------------
+namespace {
+
+// (p1 - p0) x (pl - p0), not normalised (inline: this runs once per face).
+inline sVector3 FaceNormal(const sVertexNormalTex& p0, const sVertexNormalTex& p1,
+                           const sVertexNormalTex& pl) {
+  float ax = p1.x - p0.x, ay = p1.y - p0.y, az = p1.z - p0.z;
+  float bx = pl.x - p0.x, by = pl.y - p0.y, bz = pl.z - p0.z;
+  return sVector3{ay * bz - az * by, az * bx - ax * bz, ax * by - ay * bx};
+}
+
+inline void AddToNormal(sVertexNormalTex* v, const sVector3& n) {
+  v->nx += n.x;
+  v->ny += n.y;
+  v->nz += n.z;
+}
+
+}  // namespace
+
+void cModelPLY::AddTriangle(uint32_t a, uint32_t b, uint32_t c, bool computeNormals) {
+  size_t count = root->vertices.size();
+  if (a >= count || b >= count || c >= count) return;
+  uint32_t tri[3] = {a, b, c};
+  triangles_.insert(triangles_.end(), tri, tri + 3);
+  if (computeNormals) {
+    sVertexNormalTex* v = root->vertices.data();
+    sVector3 n = FaceNormal(v[a], v[b], v[c]);
+    AddToNormal(v + a, n);
+    AddToNormal(v + b, n);
+    AddToNormal(v + c, n);
+  }
+}
+
 
 // A fan (0, k-1, k) over the corners. With computeNormals, the face normal from its first two
 // corners and its last one goes to the corners of every fan triangle. The caller has checked
@@ -269,9 +301,7 @@ void cModelPLY::AddFace(const uint32_t* c, size_t n, bool computeNormals) {
   sVector3 normal{0, 0, 0};
   if (computeNormals) {
     const sVertexNormalTex &p0 = v[c[0]], &p1 = v[c[1]], &pl = v[c[n - 1]];
-    sVector3 a{p1.x - p0.x, p1.y - p0.y, p1.z - p0.z};
-    sVector3 b{pl.x - p0.x, pl.y - p0.y, pl.z - p0.z};
-    Vec3Cross(&normal, &a, &b);
+    normal = FaceNormal(p0, p1, pl);
   }
   for (size_t k = 2; k < n; ++k) {
     uint32_t tri[3] = {c[0], c[k - 1], c[k]};
@@ -320,6 +350,9 @@ void cModelPLY::ReadAsciiBody(const char* begin, const char* end, bool computeNo
                                   slots[4], slots[5], slots[6], slots[7]};
       }
     } else if (element.kind == 1) {
+      // A triangle's line ("3 a b c") takes at least 8 bytes.
+      size_t possible = size_t(end - lines.Position()) / 8;
+      triangles_.reserve(triangles_.size() + 3 * (element.count < possible ? element.count : possible));
       for (uint32_t i = 0; i < element.count && lines.Next(&b, &e); ++i) {
         const char* p = b;
         for (const sPlyProperty& property : element.properties) {
@@ -332,6 +365,19 @@ void cModelPLY::ReadAsciiBody(const char* begin, const char* end, bool computeNo
           p = SkipBlanks(p, e);
           if (property.code != 12) {
             for (uint32_t k = 0; k < n && p < e; ++k) p = SkipTokenAndBlanks(p, e);
+            continue;
+          }
+          if (n == 3) {
+            uint32_t t[3];
+            bool good = true;
+            for (uint32_t& index : t) {
+              const char* q;
+              good = good && p < e && *p != '-';
+              index = ParseUnsigned(p, e, &q);
+              good = good && q > p;
+              p = SkipBlanks(q, e);
+            }
+            if (good) AddTriangle(t[0], t[1], t[2], computeNormals);
             continue;
           }
           // Every index is a token of at least one byte: a count beyond the line is malformed.
@@ -348,8 +394,10 @@ void cModelPLY::ReadAsciiBody(const char* begin, const char* end, bool computeNo
             corners_.push_back(index);
             p = SkipBlanks(q, e);
           }
-          if (good) AddFace(corners_.data(), n, computeNormals);
-          for (; p < e;) p = SkipTokenAndBlanks(p, e);  // a bad face leaves the rest of its line
+          if (good)
+            AddFace(corners_.data(), n, computeNormals);
+          else
+            p = e;  // a bad face leaves the rest of its line
         }
       }
     } else {
@@ -365,6 +413,8 @@ bool cModelPLY::ReadBinaryBody(const uint8_t* begin, size_t size, bool computeNo
   sValueReader in{&cursor, format == 2};
   for (const sPlyElement& element : elements) {
     if (cursor.failed() || cursor.atEnd()) break;
+    // Records without properties take no bytes: nothing to read or skip, however many there are.
+    if (element.properties.empty()) continue;
     size_t minimum = MinimumRecordSize(element);
     for (const sPlyProperty& p : element.properties) {
       if ((p.isList ? p.countType : p.type) == ePlyType::None ||
@@ -374,10 +424,11 @@ bool cModelPLY::ReadBinaryBody(const uint8_t* begin, size_t size, bool computeNo
       }
     }
     if (element.kind == 0) {
-      size_t possible = minimum ? cursor.remaining() / minimum : element.count;
+      size_t possible = cursor.remaining() / (minimum ? minimum : 1);
       size_t count = element.count < possible ? element.count : possible;
       root->vertices.assign(count, sVertexNormalTex{});
       vertexCount = uint32_t(count);
+      if (ReadBinaryVertices(&cursor, element, count)) continue;
       for (size_t i = 0; i < count; ++i) {
         float slots[8] = {0, 0, 0, 0, 0, 0, 0, 0};
         for (const sPlyProperty& property : element.properties) {
@@ -396,7 +447,26 @@ bool cModelPLY::ReadBinaryBody(const uint8_t* begin, size_t size, bool computeNo
     } else if (element.kind == 1) {
       size_t possible = minimum ? cursor.remaining() / minimum : 0;
       triangles_.reserve(3 * (element.count < possible ? element.count : possible));
+      // The usual layout, one list of a one-byte count and four-byte indices, takes a short
+      // way for triangles; everything else goes property by property.
+      const sPlyProperty& first = element.properties.empty() ? sPlyProperty() : element.properties[0];
+      bool quick = element.properties.size() == 1 && first.isList && first.code == 12 &&
+                   TypeSize(first.countType) == 1 && TypeSize(first.type) == 4 &&
+                   first.type != ePlyType::Float32;
+      bool big = format == 2;
       for (uint32_t i = 0; i < element.count && !cursor.failed(); ++i) {
+        const uint8_t* head = quick ? cursor.peek(13) : nullptr;
+        if (head && head[0] == 3) {
+          uint32_t t[3];
+          for (int k = 0; k < 3; ++k) {
+            const uint8_t* q = head + 1 + 4 * k;
+            t[k] = big ? uint32_t(q[0]) << 24 | uint32_t(q[1]) << 16 | uint32_t(q[2]) << 8 | q[3]
+                       : uint32_t(q[0]) | uint32_t(q[1]) << 8 | uint32_t(q[2]) << 16 | uint32_t(q[3]) << 24;
+          }
+          cursor.skip(13);
+          AddTriangle(t[0], t[1], t[2], computeNormals);
+          continue;
+        }
         for (const sPlyProperty& property : element.properties) {
           if (!property.isList || property.code != 12) {
             in.Skip(property);
@@ -423,6 +493,41 @@ bool cModelPLY::ReadBinaryBody(const uint8_t* begin, size_t size, bool computeNo
       for (uint32_t i = 0; i < element.count && !cursor.failed(); ++i)
         for (const sPlyProperty& property : element.properties) in.Skip(property);
     }
+  }
+  return true;
+}
+
+// Records of scalar properties only: one bounds check per record, values decoded in place.
+// False (nothing read) for elements with lists or unknown types.
+bool cModelPLY::ReadBinaryVertices(ByteCursor* cursor, const sPlyElement& element, size_t count) {
+  struct sField {
+    size_t offset;
+    ePlyType type;
+    int32_t slot;
+  };
+  std::vector<sField> fields;
+  size_t recordSize = 0;
+  for (const sPlyProperty& p : element.properties) {
+    if (p.isList || p.type == ePlyType::None) return false;
+    if (p.code >= 0 && p.code <= 7) fields.push_back(sField{recordSize, p.type, p.code});
+    recordSize += TypeSize(p.type);
+  }
+  bool big = format == 2;
+  sVertexNormalTex* out = root->vertices.data();
+  for (size_t i = 0; i < count; ++i) {
+    const uint8_t* record = cursor->take(recordSize);
+    if (!record) break;
+    float slots[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+    for (const sField& f : fields) {
+      if (f.type == ePlyType::Float32 && !big) {
+        std::memcpy(&slots[f.slot], record + f.offset, 4);
+        continue;
+      }
+      ByteCursor one(record + f.offset, TypeSize(f.type));
+      sValueReader value{&one, big};
+      slots[f.slot] = float(value.Number(f.type));
+    }
+    out[i] = sVertexNormalTex{slots[0], slots[1], slots[2], slots[3], slots[4], slots[5], slots[6], slots[7]};
   }
   return true;
 }

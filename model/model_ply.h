@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "core/byte_cursor.h"
 #include "model/model.h"
 
 namespace model {
@@ -47,6 +48,9 @@ class cModelPLY : public cModel {
   void ReadAsciiBody(const char* begin, const char* end, bool computeNormals);
   bool ReadBinaryBody(const uint8_t* begin, size_t size, bool computeNormals);
   void AddFace(const uint32_t* corners, size_t n, bool computeNormals);
+  // The common three-corner face; dropped when a corner is not a vertex.
+  void AddTriangle(uint32_t a, uint32_t b, uint32_t c, bool computeNormals);
+  bool ReadBinaryVertices(ByteCursor* cursor, const sPlyElement& element, size_t count);
 
   std::vector<uint32_t> triangles_;
   std::vector<uint32_t> corners_;  // one face's indices, reused from face to face

@@ -212,7 +212,7 @@ const char* SkipBlanks(const char* p, const char* end) {
 
 const char* SkipTokenAndBlanks(const char* p, const char* end) {
   while (p < end && uint8_t(*p) > 32) ++p;
-  while (p < end && uint8_t(*p) <= 32 && *p != '\0') ++p;
+  while (p < end && uint8_t(*p) <= 32) ++p;
   return p;
 }
 

@@ -46,7 +46,7 @@ class cTextLines {
 bool StartsWith(const char* begin, const char* end, const char* prefix);
 // Passes over blanks (space, tab) but never past end.
 const char* SkipBlanks(const char* p, const char* end);
-// Passes over one token (bytes above 32) and the blanks after it.
+// Passes over one token (bytes above 32) and the bytes 0..32 after it; always moves unless at end.
 const char* SkipTokenAndBlanks(const char* p, const char* end);
 
 }

@@ -500,3 +500,28 @@ TEST(TerragenReader, CorpusFile) {
 }
 
 }  // namespace
+
+namespace {
+
+// Found by fuzzing: elements whose records have no properties, declared by the billion, must not
+// be walked record by record nor allocated.
+TEST(PlyReader, ElementsWithoutPropertiesCostNothing) {
+  cModelPLY ply;
+  ASSERT_TRUE(LoadBytes(&ply, ReadHostFile(testing_support::DataPath("model/ply-empty-records.ply"))));
+  EXPECT_TRUE(ply.root->vertices.empty());
+}
+
+}  // namespace
+
+namespace {
+
+// Found by fuzzing: a zero byte inside a face line once stopped the token skipping for good.
+TEST(PlyReader, ZeroByteInsideALineEnds) {
+  cModelPLY ply;
+  EXPECT_TRUE(LoadBytes(&ply, ReadHostFile(testing_support::DataPath("model/ply-nul-in-face-line.ply"))));
+  std::string text = std::string(kTriangleHeader) + "0 0 0\n1 0 0\n0 1 0\n3 0" + std::string(1, '\0') + " 1 2\n";
+  cModelPLY inline_;
+  EXPECT_TRUE(LoadBytes(&inline_, Bytes(text)));
+}
+
+}  // namespace
