@@ -321,11 +321,15 @@ void cModelPLY::AddFace(const uint32_t* c, size_t n, bool computeNormals) {
 
 void cModelPLY::ReadAsciiBody(const char* begin, const char* end, bool computeNormals) {
   cTextLines lines(begin, size_t(end - begin));
+  bool verticesRead = false;
   const char* b;
   const char* e;
   for (const sPlyElement& element : elements) {
     if (lines.AtEnd()) break;
-    if (element.kind == 0) {
+    // Only the first vertex element is read: a later one would pull vertices from under the
+    // faces already built on the first.
+    if (element.kind == 0 && !verticesRead) {
+      verticesRead = true;
       // Every record takes at least one byte and its line feed: never make more vertices than
       // the text could hold.
       size_t possible = size_t(end - lines.Position()) / 2 + 1;
@@ -411,6 +415,7 @@ void cModelPLY::ReadAsciiBody(const char* begin, const char* end, bool computeNo
 bool cModelPLY::ReadBinaryBody(const uint8_t* begin, size_t size, bool computeNormals) {
   ByteCursor cursor(begin, size);
   sValueReader in{&cursor, format == 2};
+  bool verticesRead = false;
   for (const sPlyElement& element : elements) {
     if (cursor.failed() || cursor.atEnd()) break;
     // Records without properties take no bytes: nothing to read or skip, however many there are.
@@ -423,7 +428,10 @@ bool cModelPLY::ReadBinaryBody(const uint8_t* begin, size_t size, bool computeNo
         if (element.count > 0) return true;
       }
     }
-    if (element.kind == 0) {
+    // Only the first vertex element is read: a later one would pull vertices from under the
+    // faces already built on the first.
+    if (element.kind == 0 && !verticesRead) {
+      verticesRead = true;
       size_t possible = cursor.remaining() / (minimum ? minimum : 1);
       size_t count = element.count < possible ? element.count : possible;
       root->vertices.assign(count, sVertexNormalTex{});

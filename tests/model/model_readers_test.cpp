@@ -525,3 +525,25 @@ TEST(PlyReader, ZeroByteInsideALineEnds) {
 }
 
 }  // namespace
+
+namespace {
+
+// Found by fuzzing: a second vertex element once replaced the vertices the faces already used.
+TEST(PlyReader, SecondVertexElementIsSkipped) {
+  for (const char* f : {"model/ply-second-vertex-element.ply"}) {
+    cModelPLY ply;
+    if (LoadBytes(&ply, ReadHostFile(testing_support::DataPath(f)))) {
+      for (uint32_t i : OnlyMesh(ply).triangles) EXPECT_LT(i, ply.root->vertices.size());
+    }
+  }
+  std::string text =
+      "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nelement face 1\n"
+      "property list uchar int vertex_indices\nelement vertex 1\nproperty float x\nend_header\n"
+      "1\n2\n3\n3 0 1 2\n9\n";
+  cModelPLY ply;
+  ASSERT_TRUE(LoadBytes(&ply, Bytes(text)));
+  EXPECT_EQ(ply.root->vertices.size(), 3u);
+  EXPECT_EQ(OnlyMesh(ply).triangles.size(), 3u);
+}
+
+}  // namespace
