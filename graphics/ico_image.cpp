@@ -213,18 +213,11 @@ bool DecodeEntry(const uint8_t* data, size_t size, const IconDirectory& dir, siz
 
 void FreeIconImage(sIconImage& image) { image = sIconImage(); }
 
-bool DecodeIcon(const uint8_t* data, size_t size, sIconImage& image) {
-  FreeIconImage(image);
-  IconDirectory dir;
-  const char* error = "";
-  if (!ReadDirectory(data, size, dir, &error)) {
-    Fail(image, error);
-    return false;
-  }
-  return DecodeEntry(data, size, dir, ChooseEntry(dir), image);
-}
+namespace {
 
-bool DecodeIconEntry(const uint8_t* data, size_t size, uint32_t index, sIconImage& image) {
+constexpr uint32_t kChosenEntry = 0xFFFFFFFFu;
+
+bool DecodeDirectoryEntry(const uint8_t* data, size_t size, uint32_t index, sIconImage& image) {
   FreeIconImage(image);
   IconDirectory dir;
   const char* error = "";
@@ -232,11 +225,22 @@ bool DecodeIconEntry(const uint8_t* data, size_t size, uint32_t index, sIconImag
     Fail(image, error);
     return false;
   }
+  if (index == kChosenEntry) index = uint32_t(ChooseEntry(dir));
   if (index >= dir.entries.size()) {
     Fail(image, "bad index");
     return false;
   }
   return DecodeEntry(data, size, dir, index, image);
+}
+
+}  // namespace
+
+bool DecodeIcon(const uint8_t* data, size_t size, sIconImage& image) {
+  return DecodeDirectoryEntry(data, size, kChosenEntry, image);
+}
+
+bool DecodeIconEntry(const uint8_t* data, size_t size, uint32_t index, sIconImage& image) {
+  return DecodeDirectoryEntry(data, size, index, image);
 }
 
 bool LoadIconFile(const char* programPath, sIconImage& image) {
