@@ -4,11 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/d3d9.h"
 #include "platform/d3dx9.h"
+#include "platform/d3dx9_image.h"
 #include "platform/gl_window.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -545,6 +549,110 @@ TEST_F(DeviceTest, PresentStretchesTheBackBufferWithoutFailing) {
   back->GetDesc(&desc);
   EXPECT_EQ(desc.Width, UINT(kSize));
   back->Release();
+}
+
+// Golden image: a lit textured quad, a nearer unlit quad, a blended rectangle, a line and
+// point sprites, against tests/data/golden/device_scene.png with +-3 per channel. A missing
+// reference fails; VIEWER_WRITE_GOLDEN=<folder> writes the rendered picture there to review.
+TEST_F(DeviceTest, GoldenSceneMatchesTheReference) {
+  IDirect3DTexture9* texture = MakeTexture(
+      4, 4, {0xFFFF0000u, 0xFFFF0000u, 0xFF00FF00u, 0xFF00FF00u, 0xFFFF0000u, 0xFFFF0000u,
+             0xFF00FF00u, 0xFF00FF00u, 0xFF0000FFu, 0xFF0000FFu, 0xFFFFFFFFu, 0xFFFFFFFFu,
+             0xFF0000FFu, 0xFF0000FFu, 0xFFFFFFFFu, 0xFFFFFFFFu});
+  device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, D3DCOLOR_XRGB(30, 30, 40), 1, 0);
+  SetCamera();
+  D3DXMATRIX world;
+  D3DXMatrixRotationZ(&world, 0.3f);
+  device->SetTransform(D3DTS_WORLD, &world);
+  D3DMATERIAL9 material{};
+  material.Diffuse = {1, 1, 1, 1};
+  material.Ambient = {1, 1, 1, 1};
+  device->SetMaterial(&material);
+  device->SetRenderState(D3DRS_AMBIENT, D3DCOLOR_XRGB(40, 40, 40));
+  D3DLIGHT9 light{};
+  light.Type = D3DLIGHT_DIRECTIONAL;
+  light.Diffuse = {1, 1, 1, 1};
+  light.Direction = {0.3f, -0.5f, 0.8f};
+  device->SetLight(0, &light);
+  device->LightEnable(0, TRUE);
+  device->SetTexture(0, texture);
+  device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
+  device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+  LitVertex quad[4] = {{-1.5f, -1.5f, 6, 0, 0, -1, 0, 1}, {-1.5f, 1.5f, 6, 0, 0, -1, 0, 0},
+                       {1.5f, -1.5f, 6, 0, 0, -1, 1, 1}, {1.5f, 1.5f, 6, 0, 0, -1, 1, 0}};
+  device->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1);
+  device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(LitVertex));
+  device->SetTexture(0, nullptr);
+  D3DXMatrixIdentity(&world);
+  device->SetTransform(D3DTS_WORLD, &world);
+
+  device->SetRenderState(D3DRS_LIGHTING, FALSE);
+  struct ColorVertex {
+    float x, y, z;
+    D3DCOLOR c;
+  };
+  ColorVertex near[4] = {{0.2f, -1.8f, 5, 0xFFFFFF00u}, {0.2f, -0.2f, 5, 0xFFFF8000u},
+                         {1.8f, -1.8f, 5, 0xFF00FFFFu}, {1.8f, -0.2f, 5, 0xFFFF00FFu}};
+  device->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+  device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, near, sizeof(ColorVertex));
+
+  device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+  device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+  device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+  FillRectRhw(4, 40, 30, 60, D3DCOLOR_ARGB(128, 255, 255, 255));
+  device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+  ScreenVertex line[2] = {{2, 2, 0, 1, 0xFF00FF00u}, {40, 12, 0, 1, 0xFF00FF00u}};
+  device->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
+  device->DrawPrimitiveUP(D3DPT_LINELIST, 1, line, sizeof(ScreenVertex));
+  struct SpriteVertex {  // FVF 0x64
+    float x, y, z, rhw, size;
+    D3DCOLOR c;
+  };
+  SpriteVertex sprites[2] = {{50, 8, 0, 1, 6, 0xFFFFFFFFu}, {56, 20, 0, 1, 10, 0xFFFF0000u}};
+  device->SetRenderState(D3DRS_POINTSPRITEENABLE, TRUE);
+  device->SetRenderState(D3DRS_ZENABLE, FALSE);
+  device->SetFVF(D3DFVF_XYZRHW | D3DFVF_PSIZE | D3DFVF_DIFFUSE);
+  device->DrawPrimitiveUP(D3DPT_POINTLIST, 2, sprites, sizeof(SpriteVertex));
+  device->SetRenderState(D3DRS_POINTSPRITEENABLE, FALSE);
+  device->SetRenderState(D3DRS_ZENABLE, TRUE);
+  texture->Release();
+
+  IDirect3DSurface9* back = nullptr;
+  device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back);
+  D3DLOCKED_RECT locked{};
+  ASSERT_EQ(back->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+  std::vector<uint32_t> pixels(kSize * kSize);
+  for (int y = 0; y < kSize; ++y)
+    std::memcpy(&pixels[y * kSize], static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch,
+                kSize * 4);
+  back->UnlockRect();
+  back->Release();
+
+  if (const char* folder = std::getenv("VIEWER_WRITE_GOLDEN")) {
+    std::vector<uint8_t> png;
+    ASSERT_TRUE(EncodeImageToMemory(D3DXIFF_PNG, kSize, kSize, pixels.data(), kSize * 4, &png));
+    std::string out = std::string(folder) + "/device_scene.png";
+    FILE* f = std::fopen(out.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(png.data(), 1, png.size(), f);
+    std::fclose(f);
+  }
+  std::vector<uint8_t> bytes =
+      testing_support::ReadHostFile(testing_support::DataPath("golden/device_scene.png"));
+  ASSERT_FALSE(bytes.empty()) << "missing reference tests/data/golden/device_scene.png";
+  DecodedImage reference;
+  ASSERT_TRUE(DecodeImageFromMemory(bytes.data(), bytes.size(), &reference));
+  ASSERT_EQ(reference.width, uint32_t(kSize));
+  ASSERT_EQ(reference.height, uint32_t(kSize));
+  int worst = 0, bad = 0;
+  for (size_t i = 0; i < pixels.size(); ++i) {
+    for (int shift : {0, 8, 16}) {
+      int d = std::abs(int((pixels[i] >> shift) & 0xFF) - int((reference.argb[i] >> shift) & 0xFF));
+      worst = std::max(worst, d);
+      if (d > 3) ++bad;
+    }
+  }
+  EXPECT_EQ(bad, 0) << "worst channel difference " << worst;
 }
 
 TEST(Direct3DObject, CapsAndTheTestSeamRefusals) {
