@@ -38,6 +38,13 @@ void ClearDeviceLoss() { lossState = LossState::None; }
 
 int liveDefaultPoolObjects = 0;
 
+HRESULT HandOutDevice(IDirect3DDevice9* device, IDirect3DDevice9** out) {
+  if (!out) return D3DERR_INVALIDCALL;
+  device->AddRef();
+  *out = device;
+  return D3D_OK;
+}
+
 D3DMATRIX IdentityMatrix() {
   D3DMATRIX m;
   std::memset(&m, 0, sizeof m);

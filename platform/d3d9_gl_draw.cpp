@@ -265,7 +265,7 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex,
   IndexBuffer* ib = static_cast<IndexBuffer*>(state_.indices);
   UINT stride = state_.streamStride;
   if (count == 0 || !vb || !ib || stride == 0) return D3DERR_INVALIDCALL;
-  bool index32 = ib->format() == D3DFMT_INDEX32;
+  bool index32 = ib->desc().Format == D3DFMT_INDEX32;
   uint64_t indexBytes = index32 ? 4 : 2;
   if ((uint64_t(startIndex) + count) * indexBytes > ib->size()) return D3DERR_INVALIDCALL;
   int64_t first = int64_t(state_.streamOffset) + int64_t(baseVertexIndex) * int64_t(stride);

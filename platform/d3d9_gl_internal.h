@@ -120,42 +120,29 @@ class Texture final : public RefCounted<IDirect3DTexture9> {
   DWORD lockFlags_ = 0;
 };
 
-class VertexBuffer final : public RefCounted<IDirect3DVertexBuffer9> {
+// A vertex or index buffer kept in CPU memory (drawn from client arrays).
+template <class Interface, class Desc>
+class MemoryBuffer final : public RefCounted<Interface> {
  public:
-  VertexBuffer(Device* device, const D3DVERTEXBUFFER_DESC& desc);
+  MemoryBuffer(Device* device, const Desc& desc);
   HRESULT GetDevice(IDirect3DDevice9** device) override;
-  D3DRESOURCETYPE GetType() override { return D3DRTYPE_VERTEXBUFFER; }
+  D3DRESOURCETYPE GetType() override { return desc_.Type; }
+  // offset and size 0: the whole buffer; a range outside it is refused.
   HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) override;
   HRESULT Unlock() override { return D3D_OK; }
-  HRESULT GetDesc(D3DVERTEXBUFFER_DESC* desc) override;
+  HRESULT GetDesc(Desc* desc) override;
   const uint8_t* data() const { return bytes_.data(); }
   UINT size() const { return desc_.Size; }
+  const Desc& desc() const { return desc_; }
 
  private:
-  ~VertexBuffer() override;
+  ~MemoryBuffer() override;
   Device* device_;
-  D3DVERTEXBUFFER_DESC desc_;
+  Desc desc_;
   std::vector<uint8_t> bytes_;
 };
-
-class IndexBuffer final : public RefCounted<IDirect3DIndexBuffer9> {
- public:
-  IndexBuffer(Device* device, const D3DINDEXBUFFER_DESC& desc);
-  HRESULT GetDevice(IDirect3DDevice9** device) override;
-  D3DRESOURCETYPE GetType() override { return D3DRTYPE_INDEXBUFFER; }
-  HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) override;
-  HRESULT Unlock() override { return D3D_OK; }
-  HRESULT GetDesc(D3DINDEXBUFFER_DESC* desc) override;
-  const uint8_t* data() const { return bytes_.data(); }
-  UINT size() const { return desc_.Size; }
-  D3DFORMAT format() const { return desc_.Format; }
-
- private:
-  ~IndexBuffer() override;
-  Device* device_;
-  D3DINDEXBUFFER_DESC desc_;
-  std::vector<uint8_t> bytes_;
-};
+using VertexBuffer = MemoryBuffer<IDirect3DVertexBuffer9, D3DVERTEXBUFFER_DESC>;
+using IndexBuffer = MemoryBuffer<IDirect3DIndexBuffer9, D3DINDEXBUFFER_DESC>;
 
 // Everything a D3DSBT_ALL state block captures. Holds references to what it binds.
 struct DeviceState {
@@ -324,6 +311,9 @@ void ClearDeviceLoss();
 
 // D3DRS_POINTSIZE_MIN..MAX applied to a size, at least one pixel.
 float PointSizeClamped(const DeviceState& state, float size);
+
+// GetDevice of every resource: the device with a reference for the caller.
+HRESULT HandOutDevice(IDirect3DDevice9* device, IDirect3DDevice9** out);
 
 // The identity matrix.
 D3DMATRIX IdentityMatrix();

@@ -123,12 +123,7 @@ Texture::~Texture() {
   device_->Release();
 }
 
-HRESULT Texture::GetDevice(IDirect3DDevice9** device) {
-  if (!device) return D3DERR_INVALIDCALL;
-  device_->AddRef();
-  *device = device_;
-  return D3D_OK;
-}
+HRESULT Texture::GetDevice(IDirect3DDevice9** device) { return HandOutDevice(device_, device); }
 
 HRESULT Texture::GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) {
   if (level != 0 || !desc) return D3DERR_INVALIDCALL;
@@ -192,12 +187,7 @@ ColorTarget* Surface::Target() {
   return nullptr;
 }
 
-HRESULT Surface::GetDevice(IDirect3DDevice9** device) {
-  if (!device) return D3DERR_INVALIDCALL;
-  device_->AddRef();
-  *device = device_;
-  return D3D_OK;
-}
+HRESULT Surface::GetDevice(IDirect3DDevice9** device) { return HandOutDevice(device_, device); }
 
 HRESULT Surface::GetDesc(D3DSURFACE_DESC* desc) {
   if (!desc) return D3DERR_INVALIDCALL;
@@ -254,67 +244,41 @@ HRESULT Surface::GetContainerTexture(IDirect3DTexture9** texture) {
 }
 
 // Buffers -------------------------------------------------------------------------------------
-VertexBuffer::VertexBuffer(Device* device, const D3DVERTEXBUFFER_DESC& desc)
+template <class Interface, class Desc>
+MemoryBuffer<Interface, Desc>::MemoryBuffer(Device* device, const Desc& desc)
     : device_(device), desc_(desc), bytes_(desc.Size, 0) {
   device_->AddRef();
   if (desc_.Pool == D3DPOOL_DEFAULT) ++liveDefaultPoolObjects;
 }
 
-VertexBuffer::~VertexBuffer() {
+template <class Interface, class Desc>
+MemoryBuffer<Interface, Desc>::~MemoryBuffer() {
   if (desc_.Pool == D3DPOOL_DEFAULT) --liveDefaultPoolObjects;
   device_->Release();
 }
 
-HRESULT VertexBuffer::GetDevice(IDirect3DDevice9** device) {
-  if (!device) return D3DERR_INVALIDCALL;
-  device_->AddRef();
-  *device = device_;
-  return D3D_OK;
+template <class Interface, class Desc>
+HRESULT MemoryBuffer<Interface, Desc>::GetDevice(IDirect3DDevice9** device) {
+  return HandOutDevice(device_, device);
 }
 
-HRESULT VertexBuffer::Lock(UINT offset, UINT size, void** data, DWORD) {
+template <class Interface, class Desc>
+HRESULT MemoryBuffer<Interface, Desc>::Lock(UINT offset, UINT size, void** data, DWORD) {
   if (!data || offset > desc_.Size) return D3DERR_INVALIDCALL;
   if (size != 0 && size > desc_.Size - offset) return D3DERR_INVALIDCALL;
   *data = bytes_.data() + offset;
   return D3D_OK;
 }
 
-HRESULT VertexBuffer::GetDesc(D3DVERTEXBUFFER_DESC* desc) {
+template <class Interface, class Desc>
+HRESULT MemoryBuffer<Interface, Desc>::GetDesc(Desc* desc) {
   if (!desc) return D3DERR_INVALIDCALL;
   *desc = desc_;
   return D3D_OK;
 }
 
-IndexBuffer::IndexBuffer(Device* device, const D3DINDEXBUFFER_DESC& desc)
-    : device_(device), desc_(desc), bytes_(desc.Size, 0) {
-  device_->AddRef();
-  if (desc_.Pool == D3DPOOL_DEFAULT) ++liveDefaultPoolObjects;
-}
-
-IndexBuffer::~IndexBuffer() {
-  if (desc_.Pool == D3DPOOL_DEFAULT) --liveDefaultPoolObjects;
-  device_->Release();
-}
-
-HRESULT IndexBuffer::GetDevice(IDirect3DDevice9** device) {
-  if (!device) return D3DERR_INVALIDCALL;
-  device_->AddRef();
-  *device = device_;
-  return D3D_OK;
-}
-
-HRESULT IndexBuffer::Lock(UINT offset, UINT size, void** data, DWORD) {
-  if (!data || offset > desc_.Size) return D3DERR_INVALIDCALL;
-  if (size != 0 && size > desc_.Size - offset) return D3DERR_INVALIDCALL;
-  *data = bytes_.data() + offset;
-  return D3D_OK;
-}
-
-HRESULT IndexBuffer::GetDesc(D3DINDEXBUFFER_DESC* desc) {
-  if (!desc) return D3DERR_INVALIDCALL;
-  *desc = desc_;
-  return D3D_OK;
-}
+template class MemoryBuffer<IDirect3DVertexBuffer9, D3DVERTEXBUFFER_DESC>;
+template class MemoryBuffer<IDirect3DIndexBuffer9, D3DINDEXBUFFER_DESC>;
 
 // Creation ------------------------------------------------------------------------------------
 HRESULT Device::CreateTexture(UINT width, UINT height, UINT, DWORD usage, D3DFORMAT format,

@@ -387,12 +387,7 @@ StateBlock::~StateBlock() {
   device_->Release();
 }
 
-HRESULT StateBlock::GetDevice(IDirect3DDevice9** device) {
-  if (!device) return D3DERR_INVALIDCALL;
-  device_->AddRef();
-  *device = device_;
-  return D3D_OK;
-}
+HRESULT StateBlock::GetDevice(IDirect3DDevice9** device) { return HandOutDevice(device_, device); }
 
 HRESULT StateBlock::Capture() {
   state_ = device_->state();
