@@ -31,7 +31,8 @@ bool IsFax(uint16_t c) { return c >= 2 && c <= 4; }
 const char* CheckTiffSupported(const cTiffImage& t) {
   if (!KnownCompression(t.compression)) return "unsupported compression";
   if (t.bitsPerSample == 0 || t.bitsPerSample > 16) return "unsupported depth";
-  if (t.samplesPerPixel == 0) return "bad samples";
+  // Colour, alpha and a few extra samples; thousands of samples a pixel are not a picture.
+  if (t.samplesPerPixel == 0 || t.samplesPerPixel > 16) return "bad samples";
   if (t.sampleFormat != 1) return "unsupported sample format";
   if (IsFax(t.compression) && (t.bitsPerSample != 1 || t.samplesPerPixel != 1))
     return "bad fax layout";

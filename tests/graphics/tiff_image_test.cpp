@@ -6,6 +6,7 @@
 #include <map>
 
 #include "graphics/tiff_image.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -330,6 +331,29 @@ TEST(TiffProbe, SizeFromTheFirstDirectory) {
   f[2] = 0;
   EXPECT_FALSE(GetTiffSizeFromMemory(f.data(), f.size(), &w, &h));
   EXPECT_EQ(w + h, 0u);
+}
+
+}  // namespace
+
+namespace {
+
+// Inputs the fuzzer found; each must fail cleanly with its reason.
+TEST(TiffFuzzFinds, FailCleanly) {
+  struct Case {
+    const char* file;
+    const char* error;
+  };
+  const Case cases[] = {
+      // 65,535 samples a pixel asked for a 2.8 GB strip buffer.
+      {"fuzz/tiff/oom-many-samples.tif", "bad samples"},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> bytes = testing_support::ReadHostFile(testing_support::DataPath(c.file));
+    ASSERT_FALSE(bytes.empty()) << c.file;
+    cTiffImage image;
+    EXPECT_FALSE(image.LoadFromMemory(bytes.data(), bytes.size())) << c.file;
+    EXPECT_STREQ(image.error(), c.error) << c.file;
+  }
 }
 
 }  // namespace
