@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/d3dx9.h"
+#include "platform/d3dx9_device_child.h"
 #include "platform/font_engine.h"
 
 namespace {
@@ -191,27 +192,12 @@ std::vector<TextLine> LayOutLines(font_engine::Face& face, const std::u32string&
 }
 
 // [FONT] --------------------------------------------------------------------------------------
-class Font final : public ID3DXFont {
+class Font final : public D3DXDeviceChild<ID3DXFont> {
  public:
   Font(IDirect3DDevice9* device, const D3DXFONT_DESCA& desc,
        std::shared_ptr<font_engine::Face> face)
-      : device_(device), desc_(desc), face_(face), atlas_(device, face) {
-    device_->AddRef();
+      : D3DXDeviceChild(device), desc_(desc), face_(face), atlas_(device, face) {
     BindFontToDC(GetDC(), face_);
-  }
-
-  ULONG AddRef() override { return ++references_; }
-  ULONG Release() override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
-
-  HRESULT GetDevice(IDirect3DDevice9** device) override {
-    if (device == nullptr) return D3DERR_INVALIDCALL;
-    device_->AddRef();
-    *device = device_;
-    return D3D_OK;
   }
 
   HRESULT GetDescA(D3DXFONT_DESCA* desc) override {
@@ -291,7 +277,6 @@ class Font final : public ID3DXFont {
   ~Font() override {
     UnbindFontFromDC(GetDC());
     if (ownSprite_ != nullptr) ownSprite_->Release();
-    device_->Release();
   }
 
   // Queues one glyph at (x, y), cut to the clip rectangle; true when nothing failed.
@@ -318,8 +303,6 @@ class Font final : public ID3DXFont {
                                   color));
   }
 
-  ULONG references_ = 1;
-  IDirect3DDevice9* device_;
   D3DXFONT_DESCA desc_;
   std::shared_ptr<font_engine::Face> face_;
   GlyphAtlas atlas_;

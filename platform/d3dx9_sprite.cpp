@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/d3dx9.h"
+#include "platform/d3dx9_device_child.h"
 
 namespace {
 
@@ -20,25 +21,10 @@ struct QueuedQuad {
   SpriteVertex corners[4];     // top left, top right, bottom left, bottom right
 };
 
-class Sprite final : public ID3DXSprite {
+class Sprite final : public D3DXDeviceChild<ID3DXSprite> {
  public:
-  explicit Sprite(IDirect3DDevice9* device) : device_(device) {
-    device_->AddRef();
+  explicit Sprite(IDirect3DDevice9* device) : D3DXDeviceChild(device) {
     D3DXMatrixIdentity(&transform_);
-  }
-
-  ULONG AddRef() override { return ++references_; }
-  ULONG Release() override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
-
-  HRESULT GetDevice(IDirect3DDevice9** device) override {
-    if (device == nullptr) return D3DERR_INVALIDCALL;
-    device_->AddRef();
-    *device = device_;
-    return D3D_OK;
   }
 
   HRESULT GetTransform(D3DXMATRIX* transform) override {
@@ -147,7 +133,6 @@ class Sprite final : public ID3DXSprite {
   ~Sprite() override {
     ReleaseQueue();
     if (stateAtBegin_ != nullptr) stateAtBegin_->Release();
-    device_->Release();
   }
 
   void SetDrawingStates() {
@@ -211,8 +196,6 @@ class Sprite final : public ID3DXSprite {
     queue_.clear();
   }
 
-  ULONG references_ = 1;
-  IDirect3DDevice9* device_;
   D3DXMATRIX transform_;
   DWORD flags_ = 0;
   bool begun_ = false;
