@@ -286,3 +286,22 @@ TEST(IconDecode, Refusals) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(IconFiles, LoadAndProbeByProgramPath) {
+  if (!HaveCorpus()) GTEST_SKIP() << "no corpus";
+  std::string path = testing_support::ToProgramPath(CorpusPath("cur/deerstalker.cur"));
+  sIconImage image;
+  ASSERT_TRUE(LoadIconFile(path.c_str(), image)) << image.error;
+  EXPECT_EQ(image_test::ArgbMd5(ToArgb(image)), "4f9f5efa098fb53545b4115f477541b3");
+  uint32_t w = 0, h = 0;
+  EXPECT_TRUE(GetIconSize(path.c_str(), &w, &h));
+  EXPECT_EQ(w, 32u);
+  EXPECT_EQ(h, 32u);
+  EXPECT_FALSE(LoadIconFile(nullptr, image));
+  EXPECT_FALSE(GetIconSize("\\no\\such\\file.ico", &w, &h));
+  EXPECT_EQ(w + h, 0u);
+}
+
+}  // namespace

@@ -222,3 +222,23 @@ TEST(PcxDecode, ColourPlanesBecomeBgrPixels) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PcxFiles, LoadAndProbeByProgramPath) {
+  if (!HaveCorpus()) GTEST_SKIP() << "no corpus";
+  std::string path = testing_support::ToProgramPath(CorpusPath("pcx/odd_stride.pcx"));
+  sPcxImage image;
+  LoadPcxFile(path.c_str(), image);
+  ASSERT_TRUE(image.ok) << image.error;
+  EXPECT_EQ(image_test::ArgbMd5(ToArgb(image)), "690e8b5cb247ed03f053ed680777d26f");
+  uint32_t w = 0, h = 0;
+  EXPECT_TRUE(GetPcxSize(path.c_str(), &w, &h));
+  EXPECT_EQ(w, 371u);
+  EXPECT_EQ(h, 150u);
+  LoadPcxFile(nullptr, image);
+  EXPECT_FALSE(image.ok);
+  EXPECT_FALSE(GetPcxSize("\\no\\such\\file.pcx", &w, &h));
+}
+
+}  // namespace

@@ -92,3 +92,26 @@ TEST_P(TiffCorpus, EveryCutDecodesOrFailsCleanly) {
 INSTANTIATE_TEST_SUITE_P(Corpus, TiffCorpus, ::testing::ValuesIn(kCases));
 
 }  // namespace
+
+namespace {
+
+// The file-name entry points read through the program's paths and agree with the memory ones.
+TEST(TiffFiles, LoadAndProbeByProgramPath) {
+  if (!HaveCorpus()) GTEST_SKIP() << "no corpus";
+  std::string path = testing_support::ToProgramPath(CorpusPath("tiff/hopper_lzw.tif"));
+  cTiffImage image;
+  ASSERT_TRUE(image.Load(path.c_str())) << image.error();
+  EXPECT_EQ(image_test::ArgbMd5(image.raster), "ace91edc4ebe378d1d0dc41e193d151c");
+  uint32_t w = 0, h = 0;
+  EXPECT_TRUE(GetTiffSize(path.c_str(), &w, &h));
+  EXPECT_EQ(w, 128u);
+  EXPECT_EQ(h, 128u);
+  EXPECT_FALSE(image.Load(nullptr));
+  EXPECT_FALSE(image.Load(""));
+  EXPECT_FALSE(image.Load("\\no\\such\\file.tif"));
+  EXPECT_TRUE(image.raster.empty());
+  EXPECT_FALSE(GetTiffSize("\\no\\such\\file.tif", &w, &h));
+  EXPECT_EQ(w + h, 0u);
+}
+
+}  // namespace
