@@ -64,7 +64,7 @@ bool cFont::DrawTextInRect(const char* text, const RECT* rect, DWORD format, D3D
   ID3DXSprite* sprite = graphics->sprite;
   if (sprite == nullptr) return false;
   INT drawn = 0;
-  if (graphics->spriteDepth > 0) {
+  if (graphics->spriteDepth > 0 && graphics->device != nullptr) {
     graphics->device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
     graphics->device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
     graphics->device->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
