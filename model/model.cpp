@@ -46,16 +46,15 @@ float ClampPower(float power) {
 }
 }  // namespace
 
-sModelMaterial::sDeviceMaterial sModelMaterial::ToDeviceMaterial() const {
-  sDeviceMaterial d;
+sMaterial sModelMaterial::ToDeviceMaterial() const {
+  sMaterial d;
   d.shadeMode = 2;
-  for (int i = 0; i < 4; ++i) {
-    d.diffuse[i] = diffuse[i];
-    d.ambient[i] = i == 3 ? 1.0f : ambient[i];
-    d.specular[i] = i == 3 ? 1.0f : specular[i];
-    d.emissive[i] = i == 3 ? 1.0f : emissive[i];
-  }
-  d.power = ClampPower(power);
+  auto colour = [](const float* c, float alpha) { return D3DCOLORVALUE{c[0], c[1], c[2], alpha}; };
+  d.material.Diffuse = colour(diffuse, diffuse[3]);
+  d.material.Ambient = colour(ambient, 1.0f);
+  d.material.Specular = colour(specular, 1.0f);
+  d.material.Emissive = colour(emissive, 1.0f);
+  d.material.Power = ClampPower(power);
   return d;
 }
 

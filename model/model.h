@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "core/math3d.h"
-#include "model/model_vertex.h"
+#include "graphics/graphics.h"
+#include "graphics/renderer.h"
 
-class cGraphics;
 class cTexture;
 class cTextureManager;
 
@@ -72,13 +72,8 @@ struct sModelMaterial {
   uint32_t textureIds[8] = {0};
 
   // The device material: shade mode 2, diffuse as stored, the other colours with alpha 1, power
-  // clamped to 0..128. Writes the 72 floats of the D3DMATERIAL9 layout after the shade word.
-  struct sDeviceMaterial {
-    uint32_t shadeMode;
-    float diffuse[4], ambient[4], specular[4], emissive[4];
-    float power;
-  };
-  sDeviceMaterial ToDeviceMaterial() const;
+  // clamped to 0..128.
+  sMaterial ToDeviceMaterial() const;
 };
 
 struct sWeightPair {
@@ -245,6 +240,9 @@ class cModel {
   bool DrawMesh(const sMesh& mesh, sNode* node);
   bool SkinNode(sNode* node);
   bool SkinNodeToWorld(sNode* node);
+  // Through the renderer's graphics object; false without one.
+  bool SetDeviceMaterial(const sMaterial& material);
+  bool SetDeviceTexture(cTexture* texture);
 
   // Why the last load failed: a short stable code ("truncated", "bad header", "too large", ...)
   // and a detail with the values found. Empty after a successful load.
@@ -252,6 +250,8 @@ class cModel {
   const std::string& errorDetail() const { return errorDetail_; }
 
   // Fields.
+  // The dynamic vertex and index buffers of skinning and of animated indexed drawing.
+  cRenderer renderer;
   sRenderContext* context = nullptr;
   std::string fileName;
   uint32_t defaultTexture = 0;

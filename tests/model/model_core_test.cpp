@@ -71,10 +71,10 @@ TEST(Records, BoxesMatricesAndMaterials) {
   EXPECT_EQ(v.y, 2.0f);
   sModelMaterial material;
   material.power = 500;
-  EXPECT_EQ(material.ToDeviceMaterial().power, 128.0f);
+  EXPECT_EQ(material.ToDeviceMaterial().material.Power, 128.0f);
   EXPECT_EQ(material.power, 500.0f);
   material.power = -3;
-  EXPECT_EQ(material.ToDeviceMaterial().power, 0.0f);
+  EXPECT_EQ(material.ToDeviceMaterial().material.Power, 0.0f);
 }
 
 TEST(Records, FindByNameIsDepthFirst) {
