@@ -132,8 +132,8 @@ class cGraphics {
   void FillRect(D3DCOLOR color, int x1, int y1, int x2, int y2);
   void DrawCircle(int radius, int centerX, int centerY);
   void SetTransform2D(const sMatrix4* matrix);
-  void DrawTexturedRect(cTexture* texture, D3DCOLOR color, int left, int top, int right,
-                        int bottom);
+  void DrawTexturedRect(cTexture* texture, D3DCOLOR color, float left, float top, float right,
+                        float bottom);
   void DrawTexturedRectPart(cTexture* texture, float left, float top, float right, float bottom,
                             float sourceLeft, float sourceTop, float sourceRight,
                             float sourceBottom, D3DCOLOR color);

@@ -164,11 +164,10 @@ void cGraphics::SetTransform2D(const sMatrix4* matrix) {
   transformActive = !D3DXMatrixIsIdentity(reinterpret_cast<const D3DXMATRIX*>(&transform2D));
 }
 
-void cGraphics::DrawTexturedRect(cTexture* texture, D3DCOLOR color, int left, int top, int right,
-                                 int bottom) {
+void cGraphics::DrawTexturedRect(cTexture* texture, D3DCOLOR color, float left, float top,
+                                 float right, float bottom) {
   if (texture == nullptr) return;
-  DrawTexturedQuad(*this, texture, color, static_cast<float>(left), static_cast<float>(top),
-                   static_cast<float>(right), static_cast<float>(bottom), 0.0f, 0.0f, 1.0f, 1.0f);
+  DrawTexturedQuad(*this, texture, color, left, top, right, bottom, 0.0f, 0.0f, 1.0f, 1.0f);
 }
 
 void cGraphics::DrawTexturedRectPart(cTexture* texture, float left, float top, float right,
