@@ -27,11 +27,12 @@ void PrepareDecodedImage(DecodedImage* out, uint32_t width, uint32_t height, boo
 inline uint32_t PackArgb(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
   return a << 24 | r << 16 | g << 8 | b;
 }
-// A linear float sample (0..1 shown) as a byte, clamped, rounded to nearest.
+// A linear float sample (0..1 shown) as a byte: clamped, then truncated (the 8-bit value that
+// other viewers show for the same HDR/PFM file).
 inline uint8_t FloatToByte(float v) {
   if (!(v > 0.0f)) return 0;  // also NaN
   if (v >= 1.0f) return 255;
-  return uint8_t(v * 255.0f + 0.5f);
+  return uint8_t(v * 255.0f);
 }
 
 bool DecodeJpeg(const uint8_t* data, size_t size, DecodedImage* out);
@@ -78,12 +79,13 @@ bool EncodeHdr(uint32_t width, uint32_t height, const uint32_t* argb, size_t pit
                std::vector<uint8_t>* out);
 
 // PNG through libpng (image_png.cpp), shared with the application's own PNG reading: palettes
-// and low-bit grey are expanded, tRNS becomes alpha, 16-bit samples keep their high byte, grey
-// is spread to RGB. rgba gets width * height * 4 bytes (R, G, B, A), rows top first.
+// and low-bit grey are expanded, tRNS becomes alpha, grey is spread to RGB. 16-bit samples keep
+// their high byte (highByte, the application's rule) or become floor(v / 257) (D3DX's).
+// rgba gets width * height * 4 bytes (R, G, B, A), rows top first.
 // hasAlpha: the file has an alpha channel or a tRNS chunk. False on any libpng error,
 // truncation or an oversized image (outputs then unspecified).
 bool DecodePngRgba(const uint8_t* data, size_t size, uint32_t* width, uint32_t* height,
-                   bool* hasAlpha, std::vector<uint8_t>* rgba);
+                   bool* hasAlpha, std::vector<uint8_t>* rgba, bool highByte);
 
 class ByteCursor;
 // Netpbm/PFM header words: skips whitespace and '#' comments, then reads up to 31 non-space

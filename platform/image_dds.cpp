@@ -86,6 +86,13 @@ bool ParseHeader(const uint8_t* data, size_t size, DdsHeader* h) {
       return false;
     }
     if (!(flags & kAlphaPixels) && !(flags & kAlphaOnly)) h->masks[3] = 0;
+    // Masks beyond the pixel's bits are junk (some writers put 0xFF000000 in every mask of an
+    // 8-bit luminance file); such a luminance mask means all the pixel's bits.
+    if (h->bitCount < 32) {
+      uint32_t bits = (1u << h->bitCount) - 1;
+      for (uint32_t& m : h->masks) m &= bits;
+      if ((flags & kLuminance) && h->masks[0] == 0) h->masks[0] = bits;
+    }
     h->luminance = (flags & kLuminance) != 0;
     if (!(flags & (kRgbFlag | kLuminance | kAlphaOnly))) return false;
     if (!(flags & kAlphaOnly) && (h->masks[0] | h->masks[1] | h->masks[2]) == 0) return false;

@@ -15,6 +15,8 @@ namespace {
 struct PngReadState {
   ByteCursor in;
   std::vector<png_bytep> rows;
+  std::vector<uint8_t> wide;  // 16-bit samples before their reduction
+  bool highByte = true;
 };
 
 void ReadFromCursor(png_structp png, png_bytep out, png_size_t length) {
@@ -37,17 +39,28 @@ bool ReadBody(png_structp png, png_infop info, PngReadState* state, uint32_t* wi
   *height = h;
   *hasAlpha = trns || (colorType & PNG_COLOR_MASK_ALPHA) != 0;
   if (!rgba) return true;
+  bool wide = png_get_bit_depth(png, info) == 16 && !state->highByte;
   png_set_expand(png);
-  png_set_strip_16(png);
+  if (!wide) png_set_strip_16(png);
   png_set_gray_to_rgb(png);
-  png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+  png_set_filler(png, wide ? 0xFFFF : 0xFF, PNG_FILLER_AFTER);
   png_set_interlace_handling(png);
   png_read_update_info(png, info);
-  if (png_get_rowbytes(png, info) != size_t(w) * 4) png_error(png, "unexpected row size");
+  size_t pixelBytes = wide ? 8 : 4;
+  if (png_get_rowbytes(png, info) != size_t(w) * pixelBytes) png_error(png, "unexpected row size");
   rgba->assign(size_t(w) * h * 4, 0);
+  if (wide) state->wide.assign(size_t(w) * h * 8, 0);
+  uint8_t* base = wide ? state->wide.data() : rgba->data();
   state->rows.resize(h);
-  for (png_uint_32 y = 0; y < h; ++y) state->rows[y] = rgba->data() + size_t(y) * w * 4;
+  for (png_uint_32 y = 0; y < h; ++y) state->rows[y] = base + size_t(y) * w * pixelBytes;
   png_read_image(png, state->rows.data());
+  if (wide) {
+    const uint8_t* src = state->wide.data();
+    for (uint8_t& b : *rgba) {
+      b = uint8_t((uint32_t(src[0]) << 8 | src[1]) / 257);
+      src += 2;
+    }
+  }
   png_read_end(png, nullptr);
   return true;
 }
@@ -55,7 +68,7 @@ bool ReadBody(png_structp png, png_infop info, PngReadState* state, uint32_t* wi
 }  // namespace
 
 bool DecodePngRgba(const uint8_t* data, size_t size, uint32_t* width, uint32_t* height,
-                   bool* hasAlpha, std::vector<uint8_t>* rgba) {
+                   bool* hasAlpha, std::vector<uint8_t>* rgba, bool highByte) {
   if (!data || size < 8 || png_sig_cmp(data, 0, 8) != 0) return false;
   png_structp png =
       png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, OnPngError, OnPngWarning);
@@ -67,6 +80,7 @@ bool DecodePngRgba(const uint8_t* data, size_t size, uint32_t* width, uint32_t* 
   }
   PngReadState state;
   state.in = ByteCursor(data, size);
+  state.highByte = highByte;
   png_set_read_fn(png, &state, ReadFromCursor);
   // Our limits, not libpng's default 1,000,000 per side.
   png_set_user_limits(png, 0x7FFFFFFF, 0x7FFFFFFF);
@@ -82,7 +96,7 @@ bool DecodePngImage(const uint8_t* data, size_t size, DecodedImage* out) {
   uint32_t w = 0, h = 0;
   bool alpha = false;
   std::vector<uint8_t> rgba;
-  if (!DecodePngRgba(data, size, &w, &h, &alpha, &rgba)) return false;
+  if (!DecodePngRgba(data, size, &w, &h, &alpha, &rgba, false)) return false;
   DecodedImage image;
   PrepareDecodedImage(&image, w, h, alpha, D3DXIFF_PNG);
   const uint8_t* p = rgba.data();
@@ -95,5 +109,5 @@ bool DecodePngImage(const uint8_t* data, size_t size, DecodedImage* out) {
 }
 
 bool InfoPng(const uint8_t* data, size_t size, ImageInfo* info) {
-  return DecodePngRgba(data, size, &info->width, &info->height, &info->hasAlpha, nullptr);
+  return DecodePngRgba(data, size, &info->width, &info->height, &info->hasAlpha, nullptr, false);
 }

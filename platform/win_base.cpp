@@ -345,6 +345,8 @@ ssize_t TextWrite(void* cookie, const char* buf, size_t size) {
     if (buf[i] == '\n' && std::fputc('\r', raw) == EOF) return i ? ssize_t(i) : -1;
     if (std::fputc(buf[i], raw) == EOF) return i ? ssize_t(i) : -1;
   }
+  // stdio calls this when the text FILE is flushed: pass the flush on to the file on disk.
+  if (std::fflush(raw) != 0) return -1;
   return ssize_t(size);
 }
 
