@@ -1,0 +1,431 @@
+// Model drawing through the GL stand-in of the device: pass order and depth writes read back as
+// pixels, culling and materials per mesh, texture stages, software skinning read back from the
+// dynamic buffer, and a corpus STL drawn through the camera path.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/shell_display.h"
+#include "graphics/graphics.h"
+#include "graphics/texture.h"
+#include "graphics/texture_manager.h"
+#include "model/model.h"
+#include "model/model_open.h"
+#include "model/model_stl.h"
+#include "platform/gl_window.h"
+#include "support/test_support.h"
+
+using namespace model;
+
+namespace {
+
+constexpr int kWidth = 96;
+constexpr int kHeight = 64;
+constexpr D3DCOLOR kBackground = 0xFF000000;
+
+struct Pixel {
+  int r, g, b;
+};
+
+Pixel BackPixel(IDirect3DDevice9* device, int x, int y) {
+  IDirect3DSurface9* back = nullptr;
+  device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back);
+  D3DLOCKED_RECT locked{};
+  back->LockRect(&locked, nullptr, D3DLOCK_READONLY);
+  uint32_t p = static_cast<const uint32_t*>(locked.pBits)[y * (locked.Pitch / 4) + x];
+  back->UnlockRect();
+  back->Release();
+  return Pixel{int((p >> 16) & 0xFF), int((p >> 8) & 0xFF), int(p & 0xFF)};
+}
+
+void ExpectNear(Pixel got, Pixel want, const char* where) {
+  EXPECT_NEAR(got.r, want.r, 4) << where;
+  EXPECT_NEAR(got.g, want.g, 4) << where;
+  EXPECT_NEAR(got.b, want.b, 4) << where;
+}
+
+DWORD RenderState(IDirect3DDevice9* device, D3DRENDERSTATETYPE state) {
+  DWORD value = 0;
+  device->GetRenderState(state, &value);
+  return value;
+}
+
+// A quad facing the camera (which looks down +z), wound clockwise on screen.
+void AddQuad(sNode* node, sMesh* mesh, float x0, float y0, float x1, float y1, float z) {
+  uint32_t first = uint32_t(node->vertices.size());
+  node->vertices.push_back({x0, y0, z, 0, 0, -1, 0, 1});
+  node->vertices.push_back({x0, y1, z, 0, 0, -1, 0, 0});
+  node->vertices.push_back({x1, y1, z, 0, 0, -1, 1, 0});
+  node->vertices.push_back({x1, y0, z, 0, 0, -1, 1, 1});
+  for (uint32_t i : {0u, 1u, 2u, 0u, 2u, 3u}) mesh->triangles.push_back(first + i);
+  mesh->triangleCount += 2;
+}
+
+// Lit by nothing but its own emissive colour, so a pixel shows exactly the material.
+sModelMaterial Emissive(float r, float g, float b, float alpha) {
+  sModelMaterial m;
+  m.emissive[0] = r;
+  m.emissive[1] = g;
+  m.emissive[2] = b;
+  float none[4] = {0, 0, 0, alpha};
+  std::copy(none, none + 4, m.diffuse);
+  std::fill(m.ambient, m.ambient + 3, 0.0f);
+  return m;
+}
+
+// A model built in memory by the test; its meshes and materials are set before "loading".
+class cBuiltModel : public cModel {
+ public:
+  bool LoadFromMemory(const uint8_t*, size_t) override {
+    loaded = 1;
+    return true;
+  }
+  sMesh* AddMesh(sNode* node, int32_t material) {
+    auto mesh = std::make_unique<sMesh>();
+    mesh->materialIndex = material;
+    sMesh* raw = mesh.get();
+    node->AddMesh(std::move(mesh));
+    return raw;
+  }
+};
+
+class ModelDrawTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    d3d9gl::SetTestOptions(d3d9gl::TestOptions());
+    MainWindow = CreateGLTestWindow(kWidth, kHeight);
+    ASSERT_NE(MainWindow, nullptr);
+    ClientWidth = kWidth;
+    ClientHeight = kHeight;
+    graphics = new cGraphics();
+    Graphics = graphics;
+    ASSERT_TRUE(graphics->Init());
+    device = graphics->device;
+    context.graphics = graphics;
+  }
+  void TearDown() override {
+    model.reset();
+    SetTextureCalls(sTextureCalls());
+    delete graphics;
+    Graphics = nullptr;
+    DestroyGLTestWindow(MainWindow);
+    MainWindow = nullptr;
+  }
+
+  cBuiltModel* MakeModel() {
+    auto built = std::make_unique<cBuiltModel>();
+    cBuiltModel* m = built.get();
+    model = std::move(built);
+    m->context = &context;
+    m->AttachRenderer();
+    m->root = std::make_unique<sNode>();
+    m->loaded = 1;
+    return m;
+  }
+
+  void DrawFrame(cModel* m) {
+    ASSERT_TRUE(graphics->BeginFrame(kBackground));
+    EXPECT_TRUE(m->Render());
+    graphics->EndFrame(false);
+  }
+
+  cGraphics* graphics = nullptr;
+  IDirect3DDevice9* device = nullptr;
+  sRenderContext context;
+  std::unique_ptr<cModel> model;
+};
+
+// The root lists a near transparent green quad before a far opaque red one; its child holds a
+// transparent blue quad between them. Opaque first, then transparent without depth writes gives
+// red, then green blended over it, then blue blended over that (not hidden by the green).
+TEST_F(ModelDrawTest, OpaqueFirstThenTransparentWithoutDepthWrites) {
+  cBuiltModel* m = MakeModel();
+  m->materials = {Emissive(1, 0, 0, 1), Emissive(0, 1, 0, 0.5f), Emissive(0, 0, 1, 0.5f)};
+  sNode* root = m->root.get();
+  sMesh* green = m->AddMesh(root, 1);
+  AddQuad(root, green, -0.5f, -0.5f, 0.5f, 0.5f, 2);
+  green->transparent = 1;
+  sMesh* red = m->AddMesh(root, 0);
+  AddQuad(root, red, -5, -5, 5, 5, 6);
+  auto child = std::make_unique<sNode>();
+  sMesh* blue = m->AddMesh(child.get(), 2);
+  AddQuad(child.get(), blue, -1, -1, 1, 1, 4);
+  blue->transparent = 1;
+  root->AddChild(std::move(child));
+
+  DrawFrame(m);
+  ExpectNear(BackPixel(device, kWidth / 2, kHeight / 2), Pixel{64, 64, 128}, "all three");
+  ExpectNear(BackPixel(device, 4, kHeight / 2), Pixel{255, 0, 0}, "red alone");
+  EXPECT_EQ(RenderState(device, D3DRS_ZWRITEENABLE), DWORD(TRUE));
+  EXPECT_EQ(RenderState(device, D3DRS_ALPHABLENDENABLE), DWORD(TRUE));
+
+  // Only transparent meshes: nothing in the opaque pass, everything in the transparent one.
+  red->transparent = 1;
+  DrawFrame(m);
+  Pixel centre = BackPixel(device, kWidth / 2, kHeight / 2);
+  EXPECT_GT(centre.b, 100);
+  EXPECT_GT(centre.r, 40);
+  EXPECT_EQ(RenderState(device, D3DRS_ZWRITEENABLE), DWORD(TRUE));
+}
+
+// With a camera the opaque meshes go nearest node first, the transparent ones in tree order.
+TEST_F(ModelDrawTest, CameraPathDrawsTheNearestOpaqueNodeFirst) {
+  sVector3 eye{0, 0, 0};
+  context.cameraEye = &eye;
+  cBuiltModel* m = MakeModel();
+  m->materials = {Emissive(1, 0, 0, 1), Emissive(0, 1, 0, 1)};
+  // Depth testing off makes the last drawn quad win: it must be the far (green) one.
+  auto nearNode = std::make_unique<sNode>();
+  AddQuad(nearNode.get(), m->AddMesh(nearNode.get(), 0), -2, -2, 2, 2, 3);
+  auto farNode = std::make_unique<sNode>();
+  AddQuad(farNode.get(), m->AddMesh(farNode.get(), 1), -2, -2, 2, 2, 8);
+  m->root->AddChild(std::move(farNode));
+  m->root->AddChild(std::move(nearNode));
+  for (auto& child : m->root->children) m->ComputeNodeBounds(child.get());
+  m->ResortByDistance();
+  ASSERT_TRUE(graphics->BeginFrame(kBackground));
+  device->SetRenderState(D3DRS_ZENABLE, FALSE);
+  EXPECT_TRUE(m->Render());
+  graphics->EndFrame(false);
+  ExpectNear(BackPixel(device, kWidth / 2, kHeight / 2), Pixel{0, 255, 0}, "far drawn last");
+}
+
+TEST_F(ModelDrawTest, TwoSidedMaterialDrawsBackFacesAndGivesTheCullModeBack) {
+  cBuiltModel* m = MakeModel();
+  m->materials = {Emissive(1, 1, 0, 1)};
+  sMesh* mesh = m->AddMesh(m->root.get(), 0);
+  AddQuad(m->root.get(), mesh, -2, -2, 2, 2, 4);
+  // Reverse the winding: the quad now faces away and is culled unless two-sided.
+  for (size_t t = 0; t < mesh->triangles.size(); t += 3) std::swap(mesh->triangles[t + 1], mesh->triangles[t + 2]);
+  DrawFrame(m);
+  ExpectNear(BackPixel(device, kWidth / 2, kHeight / 2), Pixel{0, 0, 0}, "culled");
+  m->materials[0].twoSided = 1;
+  DrawFrame(m);
+  ExpectNear(BackPixel(device, kWidth / 2, kHeight / 2), Pixel{255, 255, 0}, "two-sided");
+  EXPECT_EQ(graphics->GetCullMode(), 3);
+}
+
+// A mesh without a valid material keeps the previous mesh's material.
+TEST_F(ModelDrawTest, MeshWithoutMaterialKeepsThePreviousOne) {
+  cBuiltModel* m = MakeModel();
+  m->materials = {Emissive(0, 1, 1, 1)};
+  AddQuad(m->root.get(), m->AddMesh(m->root.get(), 0), -3, -3, -1, 3, 4);
+  AddQuad(m->root.get(), m->AddMesh(m->root.get(), -1), 1, -3, 3, 3, 4);
+  DrawFrame(m);
+  ExpectNear(BackPixel(device, kWidth - 10, kHeight / 2), Pixel{0, 255, 255}, "second mesh");
+}
+
+TEST_F(ModelDrawTest, NotLoadedDrawsNothing) {
+  cBuiltModel* m = MakeModel();
+  m->loaded = 0;
+  EXPECT_FALSE(m->Render());
+  EXPECT_FALSE(m->RenderAnimated(0.5));
+  EXPECT_FALSE(m->DrawNode(m->root.get(), 0));
+}
+
+// Texture stages: fake cache calls hand out real device textures by id.
+std::map<uint32_t, cTexture*>* g_fakeTextures = nullptr;
+cTexture* FakeGet(cTextureManager*, uint32_t id) {
+  auto it = g_fakeTextures->find(id);
+  return it == g_fakeTextures->end() ? nullptr : it->second;
+}
+
+TEST_F(ModelDrawTest, MaterialTexturesGoToTheirStagesElseMeshThenDefault) {
+  std::map<uint32_t, cTexture*> textures;
+  std::vector<std::unique_ptr<cTexture>> owned;
+  for (uint32_t id = 2000; id < 2005; ++id) {
+    auto t = std::make_unique<cTexture>();
+    ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t->d3dTexture,
+                                    nullptr),
+              D3D_OK);
+    t->id = id;
+    textures[id] = t.get();
+    owned.push_back(std::move(t));
+  }
+  g_fakeTextures = &textures;
+  sTextureCalls calls;
+  calls.get = FakeGet;
+  SetTextureCalls(calls);
+  cTextureManager manager;
+  context.textureManager = &manager;
+
+  cBuiltModel* m = MakeModel();
+  m->materials.resize(2);
+  m->materials[0].textureCount = 3;
+  m->materials[0].textureIds[0] = 2000;
+  m->materials[0].textureIds[1] = 2001;
+  m->materials[0].textureIds[2] = 2002;
+  auto bound = [&](DWORD stage) {
+    IDirect3DBaseTexture9* t = nullptr;
+    device->GetTexture(stage, &t);
+    if (t) t->Release();
+    return static_cast<void*>(t);
+  };
+  sMesh mesh;
+  mesh.materialIndex = 0;
+  m->ApplyMaterial(mesh);
+  for (uint32_t i = 0; i < 3; ++i) EXPECT_EQ(bound(i), textures[2000 + i]->d3dTexture) << i;
+
+  mesh.materialIndex = 1;
+  mesh.textureId = 2003;
+  m->ApplyMaterial(mesh);
+  EXPECT_EQ(bound(0), textures[2003]->d3dTexture);
+  EXPECT_EQ(bound(1), textures[2001]->d3dTexture) << "higher stages keep theirs";
+
+  mesh.textureId = 0;
+  m->defaultTexture = 2004;
+  m->ApplyMaterial(mesh);
+  EXPECT_EQ(bound(0), textures[2004]->d3dTexture);
+  m->defaultTexture = 0;
+  m->ApplyMaterial(mesh);
+  EXPECT_EQ(bound(0), nullptr);
+
+  // Textures off: stage 0 is unbound whatever the material says.
+  mesh.materialIndex = 0;
+  context.textureManager = nullptr;
+  m->ApplyMaterial(mesh);
+  EXPECT_EQ(bound(0), nullptr);
+  device->SetTexture(1, nullptr);
+  device->SetTexture(2, nullptr);
+  g_fakeTextures = nullptr;
+}
+
+// Skinning ----------------------------------------------------------------------------------------
+
+std::vector<sVertexNormalTex> SkinnedVertices(cModel* m, size_t count) {
+  void* data = nullptr;
+  EXPECT_TRUE(m->renderer.LockVertexBuffer(&data));
+  std::vector<sVertexNormalTex> out;
+  if (data) {
+    auto* v = static_cast<const sVertexNormalTex*>(data);
+    out.assign(v, v + count);
+  }
+  m->renderer.UnlockVertexBuffer();
+  return out;
+}
+
+std::unique_ptr<sBoneWeights> Bone(float dx, std::vector<sWeightPair> pairs) {
+  auto bone = std::make_unique<sBoneWeights>();
+  bone->bind.m30 = dx;  // the bone moves its vertices dx along x
+  bone->pairs = std::move(pairs);
+  return bone;
+}
+
+TEST_F(ModelDrawTest, SkinningWeightsCursorsAndGuards) {
+  cBuiltModel* m = MakeModel();
+  sNode* node = m->root.get();
+  for (int i = 0; i < 5; ++i) node->vertices.push_back({float(i), 0, 0, 0, 1, 0, 0.25f, 0.75f});
+  // Bone 0 lists vertex 1 twice: it must still reach vertices 2 and 4.
+  node->bones.push_back(Bone(10, {{1, 0.25f}, {1, 0.25f}, {2, 1.0f}, {4, 0.5f}}));
+  // Bone 1 weighs vertex 3 with a sum of zero: it must not be thrown to infinity.
+  node->bones.push_back(Bone(100, {{3, 0.0f}}));
+  m->UpdateSkinMatrices(node);
+  ASSERT_TRUE(m->SkinNode(node));
+  std::vector<sVertexNormalTex> v = SkinnedVertices(m, 5);
+  ASSERT_EQ(v.size(), 5u);
+  EXPECT_FLOAT_EQ(v[0].x, 0) << "no bone names it: copied";
+  EXPECT_FLOAT_EQ(v[1].x, 11) << "both pairs count, sum 0.5 scaled back";
+  EXPECT_FLOAT_EQ(v[2].x, 12) << "after the repeated vertex";
+  EXPECT_TRUE(std::isfinite(v[3].x));
+  EXPECT_FLOAT_EQ(v[4].x, 14) << "weight 0.5 scaled back by 1/0.5";
+  EXPECT_FLOAT_EQ(v[4].u, 0.25f);
+  EXPECT_FLOAT_EQ(v[4].v, 0.75f);
+  EXPECT_FLOAT_EQ(v[4].ny, 1);
+
+  // The animated path: skin matrices take vertices to the node's space, the node's world matrix
+  // then brings them to the model's; a negative sum is not divided.
+  node->bones.clear();
+  node->bones.push_back(Bone(10, {{0, -0.5f}, {2, 1.0f}}));
+  m->animations.push_back(std::make_unique<sAnimation>());
+  node->current.m31 = 5;  // world: up 5
+  m->UpdateSkinMatrices(node);
+  ASSERT_TRUE(m->SkinNodeToWorld(node));
+  v = SkinnedVertices(m, 5);
+  EXPECT_FLOAT_EQ(v[0].x, -5) << "-0.5 x (10, -5, 0), not divided by -0.5";
+  EXPECT_FLOAT_EQ(v[0].y, 7.5f);
+  EXPECT_FLOAT_EQ(v[2].x, 12);
+  EXPECT_FLOAT_EQ(v[2].y, 0);
+  EXPECT_FLOAT_EQ(v[3].x, 3) << "unnamed vertex: only the world matrix";
+  EXPECT_FLOAT_EQ(v[3].y, 5);
+  EXPECT_FLOAT_EQ(v[3].ny, 1);
+}
+
+// A skinned mesh is drawn from the dynamic buffers: its quad lands where the bone put it.
+TEST_F(ModelDrawTest, SkinnedMeshIsDrawnWhereTheBoneMovedIt) {
+  cBuiltModel* m = MakeModel();
+  m->materials = {Emissive(1, 1, 1, 1)};
+  sNode* node = m->root.get();
+  AddQuad(node, m->AddMesh(node, 0), -3, -3, -1, 3, 4);
+  node->bones.push_back(Bone(4, {{0, 1}, {1, 1}, {2, 1}, {3, 1}}));
+  ASSERT_TRUE(graphics->BeginFrame(kBackground));
+  EXPECT_TRUE(m->RenderAnimated(0));
+  graphics->EndFrame(false);
+  ExpectNear(BackPixel(device, 20, kHeight / 2), Pixel{0, 0, 0}, "moved away");
+  ExpectNear(BackPixel(device, kWidth - 20, kHeight / 2), Pixel{255, 255, 255}, "moved here");
+  EXPECT_EQ(m->renderer.indexLength, 2u * 12);
+}
+
+// A mesh-less node is drawn from its own vertices: a count beyond them reads nothing more.
+TEST_F(ModelDrawTest, MeshlessNodeDrawsOnlyItsOwnVertices) {
+  sVector3 eye{0, 0, 0};
+  context.cameraEye = &eye;
+  cBuiltModel* m = MakeModel();
+  m->materials = {Emissive(1, 0, 1, 1)};
+  sMesh scratch;
+  AddQuad(m->root.get(), &scratch, -2, -2, 2, 2, 4);
+  std::vector<sVertexNormalTex> list;
+  for (uint32_t i : scratch.triangles) list.push_back(m->root->vertices[i]);
+  m->root->vertices = list;
+  m->root->vertices.push_back(list[0]);  // a stray vertex that makes no triangle
+  m->faceCount = 1000000;
+  m->ResortByDistance();
+  DrawFrame(m);
+  ExpectNear(BackPixel(device, kWidth / 2, kHeight / 2), Pixel{255, 0, 255}, "drawn");
+  EXPECT_EQ(graphics->GetCullMode(), 2);
+}
+
+// A real STL file through the open sequence and the camera path.
+TEST_F(ModelDrawTest, CorpusStlIsDrawnInTheMiddleOfThePicture) {
+  if (!testing_support::HaveCorpus()) GTEST_SKIP() << "no corpus";
+  std::vector<uint8_t> bytes =
+      testing_support::ReadHostFile(testing_support::CorpusPath("stl/Spider_binary.stl"));
+  ASSERT_FALSE(bytes.empty());
+  auto stl = std::make_unique<cModelSTL>();
+  CurrentModel = stl.get();
+  ModelRenderContext = &context;
+  float centre[3], radius;
+  ASSERT_TRUE(OpenCurrentModelFromMemory("spider.stl", bytes.data(), bytes.size()));
+  ASSERT_TRUE(GetCurrentModelBoundingSphere(centre, &radius));
+  sVector3 eye{centre[0], centre[1], centre[2] - 6 * radius};
+  sVector3 target{centre[0], centre[1], centre[2]};
+  sVector3 up{0, 1, 0};
+  sMatrix4 view;
+  MatrixLookAtLH(&view, &eye, &target, &up);
+  device->SetTransform(D3DTS_VIEW, reinterpret_cast<const D3DMATRIX*>(&view));
+  context.cameraEye = &eye;
+  stl->ResortByDistance();
+  stl->materials.assign(1, Emissive(1, 1, 1, 1));
+  graphics->SetCullMode(1);
+  DrawFrame(stl.get());
+  int inside = 0, outside = 0;
+  for (int y = 0; y < kHeight; ++y) {
+    for (int x = 0; x < kWidth; ++x) {
+      Pixel p = BackPixel(device, x, y);
+      bool lit = p.r + p.g + p.b > 0;
+      // The bounding sphere seen from 6 radii spans about 13 pixels each way from the middle.
+      bool middle = std::abs(x - kWidth / 2) < 18 && std::abs(y - kHeight / 2) < 18;
+      if (lit) ++(middle ? inside : outside);
+    }
+  }
+  EXPECT_GT(inside, 40);
+  EXPECT_EQ(outside, 0);
+  CurrentModel = nullptr;
+  ModelRenderContext = nullptr;
+}
+
+}  // namespace
