@@ -271,9 +271,9 @@ bool PlanBlocks(const cTiffImage& t, Blocks& b) {
   uint64_t rowBits = uint64_t(t.bitsPerSample) * b.width * perPixel;
   b.rowBytes = size_t((rowBits + 7) / 8);
   uint64_t size = uint64_t(b.rowBytes) * b.length;
-  // A block larger than its plane of the whole image (and than 64 MiB) is not believed.
+  // A block larger than its plane of the whole image (and than 4 MiB) is not believed.
   uint64_t plane = (uint64_t(t.bitsPerSample) * t.width * perPixel + 7) / 8 * t.height;
-  if (size > std::max<uint64_t>(plane, uint64_t(1) << 26)) return false;
+  if (size > std::max<uint64_t>(plane, uint64_t(1) << 22)) return false;
   b.size = size_t(size);
   return true;
 }
