@@ -6,12 +6,10 @@
 
 #include "platform/d3dx9_image.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "core/byte_cursor.h"
 #include "platform/image_codecs.h"
-#include "platform/win_base.h"
 
 void PrepareDecodedImage(DecodedImage* out, uint32_t width, uint32_t height, bool hasAlpha,
                          D3DXIMAGE_FILEFORMAT format) {
@@ -157,21 +155,4 @@ uint32_t NextPowerOfTwo(uint32_t n) {
   uint32_t p = 1;
   while (p < n && p < 0x80000000u) p <<= 1;
   return p;
-}
-
-bool ReadWholeFile(const char* programPath, std::vector<uint8_t>* out) {
-  out->clear();
-  if (!programPath || !*programPath) return false;
-  FILE* f = crt::fopen(programPath, "rb");
-  if (!f) return false;
-  bool ok = std::fseek(f, 0, SEEK_END) == 0;
-  long size = ok ? std::ftell(f) : -1;
-  ok = ok && size >= 0 && std::fseek(f, 0, SEEK_SET) == 0;
-  if (ok) {
-    out->resize(size_t(size));
-    ok = std::fread(out->data(), 1, out->size(), f) == out->size();
-  }
-  std::fclose(f);
-  if (!ok) out->clear();
-  return ok;
 }

@@ -67,7 +67,3 @@ void ResampleImageTriangle(const uint32_t* src, uint32_t w, uint32_t h, uint32_t
 
 // Smallest power of two >= n (n >= 1); 1 for 0.
 uint32_t NextPowerOfTwo(uint32_t n);
-
-// Whole file (a program path, opened through crt::fopen "rb") into *out. False when it cannot
-// be opened or read; *out is then empty.
-bool ReadWholeFile(const char* programPath, std::vector<uint8_t>* out);
