@@ -3,6 +3,11 @@
 
 #include <cfloat>
 #include <cstring>
+#include <new>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 #include "platform/win_base.h"
 
@@ -252,29 +257,64 @@ void cModel::ClearCommon() {
   ResetFields();
 }
 
-bool cModel::Load() {
-  if (!context || loaded || fileName.empty()) return false;
-  FILE* file = crt::fopen(fileName.c_str(), "rb");
-  if (!file) return Fail("cannot open", fileName);
-  std::vector<uint8_t> bytes;
-  uint8_t chunk[65536];
-  size_t n;
-  // Read to the end rather than trusting a size taken beforehand.
+bool ReadModelFile(const char* programPath, sFileBytes* out) {
+  out->data.reset();
+  out->size = 0;
+  FILE* file = programPath ? crt::fopen(programPath, "rb") : nullptr;
+  if (!file) return false;
+  // One buffer of the file's size, not zero-filled first: the read itself is the first touch.
+  size_t expected = 0;
   if (std::fseek(file, 0, SEEK_END) == 0) {
     long size = std::ftell(file);
-    if (size > 0) bytes.reserve(size_t(size));
+    if (size > 0) expected = size_t(size);
     std::fseek(file, 0, SEEK_SET);
   }
-  if (bytes.capacity() > 0) {
-    bytes.resize(bytes.capacity());
-    size_t got = std::fread(bytes.data(), 1, bytes.size(), file);
-    bytes.resize(got);
+  std::unique_ptr<uint8_t[]> bytes(expected ? new (std::nothrow) uint8_t[expected] : nullptr);
+  if (expected && !bytes) {
+    std::fclose(file);
+    return false;
   }
-  while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
+  size_t got = expected ? std::fread(bytes.get(), 1, expected, file) : 0;
+  // A file that grew since its size was taken (or whose size was unknown) is read to its end.
+  std::vector<uint8_t> rest;
+  uint8_t chunk[65536];
+  size_t n;
+  while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) rest.insert(rest.end(), chunk, chunk + n);
   bool readError = std::ferror(file) != 0;
   std::fclose(file);
-  if (readError) return Fail("read error", fileName);
-  return LoadFromMemory(bytes.data(), bytes.size());
+  if (readError) return false;
+  if (!rest.empty()) {
+    std::unique_ptr<uint8_t[]> whole(new (std::nothrow) uint8_t[got + rest.size()]);
+    if (!whole) return false;
+    if (got) std::memcpy(whole.get(), bytes.get(), got);
+    std::memcpy(whole.get() + got, rest.data(), rest.size());
+    bytes = std::move(whole);
+    got += rest.size();
+  }
+  out->data = std::move(bytes);
+  out->size = got;
+  return true;
+}
+
+void AdviseLargeArray(void* data, size_t bytes) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  constexpr uintptr_t kHuge = uintptr_t(2) << 20;
+  if (!data || bytes < 4 * kHuge) return;
+  uintptr_t begin = (uintptr_t(data) + kHuge - 1) & ~(kHuge - 1);
+  uintptr_t end = (uintptr_t(data) + bytes) & ~(kHuge - 1);
+  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+  (void)data;
+  (void)bytes;
+#endif
+}
+
+bool cModel::Load() {
+  if (!context || loaded || fileName.empty()) return false;
+  sFileBytes file;
+  if (!ReadModelFile(fileName.c_str(), &file)) return Fail("cannot open", fileName);
+  static const uint8_t kEmpty[1] = {0};
+  return LoadFromMemory(file.size ? file.data.get() : kEmpty, file.size);
 }
 
 bool cModel::Fail(const char* code, const std::string& detail) {

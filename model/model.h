@@ -290,6 +290,24 @@ class cModel {
   std::string errorDetail_;
 };
 
+// A whole file's bytes, read through the platform's file functions into one fresh buffer. False
+// when the file cannot be opened or read.
+struct sFileBytes {
+  std::unique_ptr<uint8_t[]> data;
+  size_t size = 0;
+};
+bool ReadModelFile(const char* programPath, sFileBytes* out);
+
+// Reserves room for count elements in an empty array about to be filled once, front to back.
+// Large arrays are asked to be backed by huge pages where the system offers them, so that filling
+// a few hundred megabytes costs a few hundred page faults instead of a hundred thousand.
+void AdviseLargeArray(void* data, size_t bytes);
+template <class T>
+void ReserveLarge(std::vector<T>* array, size_t count) {
+  array->reserve(count);
+  if (array->empty()) AdviseLargeArray(array->data(), array->capacity() * sizeof(T));
+}
+
 // [TEXTURES] ----------------------------------------------------------------------------------
 // The model reaches the texture cache only through these calls, which the application installs
 // once with the real cTextureManager (and tests with fakes). Until installed, nothing loads and

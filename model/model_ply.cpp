@@ -281,8 +281,9 @@ inline void AddToNormal(sVertexNormalTex* v, const sVector3& n) {
 void cModelPLY::AddTriangle(uint32_t a, uint32_t b, uint32_t c, bool computeNormals) {
   size_t count = root->vertices.size();
   if (a >= count || b >= count || c >= count) return;
-  uint32_t tri[3] = {a, b, c};
-  triangles_.insert(triangles_.end(), tri, tri + 3);
+  triangles_.push_back(a);
+  triangles_.push_back(b);
+  triangles_.push_back(c);
   if (computeNormals) {
     sVertexNormalTex* v = root->vertices.data();
     sVector3 n = FaceNormal(v[a], v[b], v[c]);
@@ -305,7 +306,9 @@ void cModelPLY::AddFace(const uint32_t* c, size_t n, bool computeNormals) {
   }
   for (size_t k = 2; k < n; ++k) {
     uint32_t tri[3] = {c[0], c[k - 1], c[k]};
-    triangles_.insert(triangles_.end(), tri, tri + 3);
+    triangles_.push_back(tri[0]);
+    triangles_.push_back(tri[1]);
+    triangles_.push_back(tri[2]);
     if (computeNormals) {
       for (uint32_t i : tri) {
         v[i].nx += normal.x;
@@ -334,6 +337,7 @@ void cModelPLY::ReadAsciiBody(const char* begin, const char* end, bool computeNo
       // the text could hold.
       size_t possible = size_t(end - lines.Position()) / 2 + 1;
       size_t count = element.count < possible ? element.count : possible;
+      ReserveLarge(&root->vertices, count);
       root->vertices.assign(count, sVertexNormalTex{});
       vertexCount = uint32_t(count);
       for (size_t i = 0; i < count && lines.Next(&b, &e); ++i) {
@@ -356,7 +360,7 @@ void cModelPLY::ReadAsciiBody(const char* begin, const char* end, bool computeNo
     } else if (element.kind == 1) {
       // A triangle's line ("3 a b c") takes at least 8 bytes.
       size_t possible = size_t(end - lines.Position()) / 8;
-      triangles_.reserve(triangles_.size() + 3 * (element.count < possible ? element.count : possible));
+      ReserveLarge(&triangles_, triangles_.size() + 3 * size_t(element.count < possible ? element.count : possible));
       for (uint32_t i = 0; i < element.count && lines.Next(&b, &e); ++i) {
         const char* p = b;
         for (const sPlyProperty& property : element.properties) {
@@ -434,6 +438,7 @@ bool cModelPLY::ReadBinaryBody(const uint8_t* begin, size_t size, bool computeNo
       verticesRead = true;
       size_t possible = cursor.remaining() / (minimum ? minimum : 1);
       size_t count = element.count < possible ? element.count : possible;
+      ReserveLarge(&root->vertices, count);
       root->vertices.assign(count, sVertexNormalTex{});
       vertexCount = uint32_t(count);
       if (ReadBinaryVertices(&cursor, element, count)) continue;
@@ -454,7 +459,7 @@ bool cModelPLY::ReadBinaryBody(const uint8_t* begin, size_t size, bool computeNo
       }
     } else if (element.kind == 1) {
       size_t possible = minimum ? cursor.remaining() / minimum : 0;
-      triangles_.reserve(3 * (element.count < possible ? element.count : possible));
+      ReserveLarge(&triangles_, 3 * (element.count < possible ? element.count : possible));
       // The usual layout, one list of a one-byte count and four-byte indices, takes a short
       // way for triangles; everything else goes property by property.
       const sPlyProperty& first = element.properties.empty() ? sPlyProperty() : element.properties[0];

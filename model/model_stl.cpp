@@ -1,6 +1,7 @@
 // STL reader (see model_stl.h).
 #include "model/model_stl.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "core/byte_cursor.h"
@@ -27,8 +28,10 @@ void ColourFromBytes(const uint8_t* bytes, float out[4]) {
   for (int i = 0; i < 4; ++i) out[i] = float(bytes[i]) / 255.0f;
 }
 
+// STL is right-handed: each corner is mirrored in z on the way in (and each triangle taken in
+// reverse order by the callers, so the winding stays front-facing).
 sVertexNormalTex Corner(const float* p, const float* normal) {
-  return sVertexNormalTex{p[0], p[1], p[2], normal[0], normal[1], normal[2], 0, 0};
+  return sVertexNormalTex{p[0], p[1], -p[2], normal[0], normal[1], -normal[2], 0, 0};
 }
 
 }  // namespace
@@ -66,18 +69,27 @@ bool cModelSTL::ReadBinary(const uint8_t* data, size_t size) {
   if (count > (size - 84) / kRecordSize)
     return Fail("truncated", "triangle count " + std::to_string(count) + " does not fit " +
                                  std::to_string(size) + " bytes");
-  root->vertices.resize(size_t(count) * 3);
-  sVertexNormalTex* out = root->vertices.data();
-  for (uint32_t i = 0; i < count; ++i) {
+  // One pass: the vertices are appended in place (reserved once, never zero-filled first) and
+  // the box grows with them.
+  std::vector<sVertexNormalTex>& out = root->vertices;
+  ReserveLarge(&out, size_t(count) * 3);
+  sVector3 lo = root->bounds.min, hi = root->bounds.max;
+  const uint8_t* record = cursor.take(size_t(count) * kRecordSize);
+  for (uint32_t i = 0; record && i < count; ++i, record += kRecordSize) {
     float f[12];
-    const uint8_t* record = cursor.take(kRecordSize);
     ByteCursor r(record, kRecordSize);
     for (float& value : f) value = r.f32le();
-    // Corner 1 last: the winding turns with the mirroring below.
-    out[3 * i + 2] = Corner(f + 3, f);
-    out[3 * i + 1] = Corner(f + 6, f);
-    out[3 * i + 0] = Corner(f + 9, f);
+    for (int corner = 9; corner >= 3; corner -= 3) {
+      out.push_back(Corner(f + corner, f));
+      const sVertexNormalTex& v = out.back();
+      // std::min/max keep the bound when the coordinate is NaN, as cAABB::Extend does.
+      lo = sVector3{std::min(lo.x, v.x), std::min(lo.y, v.y), std::min(lo.z, v.z)};
+      hi = sVector3{std::max(hi.x, v.x), std::max(hi.y, v.y), std::max(hi.z, v.z)};
+    }
   }
+  root->bounds.min = lo;
+  root->bounds.max = hi;
+  bounds.Extend(root->bounds);
   faceCount = count;
   return true;
 }
@@ -122,6 +134,7 @@ bool cModelSTL::ReadAscii(const uint8_t* data, size_t size) {
     }
   }
   faceCount = uint32_t(out.size() / 3);
+  ComputeNodeBounds(root.get());
   return true;
 }
 
@@ -139,8 +152,9 @@ bool cModelSTL::LoadFromMemory(const uint8_t* data, size_t size) {
   if (!ok) return false;
   vertexCount = faceCount * 3;
   vertexFormat = 0x12;
-  FlipHandedness();
-  ComputeNodeBounds(root.get());
+  // The corners were mirrored as they were read; the root's matrices are identity and mirror to
+  // themselves, and there is nothing else to mirror.
+
   loaded = 1;
   return true;
 }
