@@ -8,6 +8,7 @@
 // [LOAD]
 #include "model/model_ply.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -276,16 +277,15 @@ inline void AddToNormal(sVertexNormalTex* v, const sVector3& n) {
   v->nz += n.z;
 }
 
-}  // namespace
-
-void cModelPLY::AddTriangle(uint32_t a, uint32_t b, uint32_t c, bool computeNormals) {
-  size_t count = root->vertices.size();
+// The common three-corner face, dropped when a corner is not a vertex; inline because it runs
+// once per face of the body.
+inline void AppendTriangle(std::vector<uint32_t>* triangles, sVertexNormalTex* v, size_t count,
+                           uint32_t a, uint32_t b, uint32_t c, bool computeNormals) {
   if (a >= count || b >= count || c >= count) return;
-  triangles_.push_back(a);
-  triangles_.push_back(b);
-  triangles_.push_back(c);
+  triangles->push_back(a);
+  triangles->push_back(b);
+  triangles->push_back(c);
   if (computeNormals) {
-    sVertexNormalTex* v = root->vertices.data();
     sVector3 n = FaceNormal(v[a], v[b], v[c]);
     AddToNormal(v + a, n);
     AddToNormal(v + b, n);
@@ -293,6 +293,11 @@ void cModelPLY::AddTriangle(uint32_t a, uint32_t b, uint32_t c, bool computeNorm
   }
 }
 
+}  // namespace
+
+void cModelPLY::AddTriangle(uint32_t a, uint32_t b, uint32_t c, bool computeNormals) {
+  AppendTriangle(&triangles_, root->vertices.data(), root->vertices.size(), a, b, c, computeNormals);
+}
 
 // A fan (0, k-1, k) over the corners. With computeNormals, the face normal from its first two
 // corners and its last one goes to the corners of every fan triangle. The caller has checked
@@ -467,6 +472,8 @@ bool cModelPLY::ReadBinaryBody(const uint8_t* begin, size_t size, bool computeNo
                    TypeSize(first.countType) == 1 && TypeSize(first.type) == 4 &&
                    first.type != ePlyType::Float32;
       bool big = format == 2;
+      sVertexNormalTex* vertices = root->vertices.data();
+      const size_t vertexTotal = root->vertices.size();
       for (uint32_t i = 0; i < element.count && !cursor.failed(); ++i) {
         const uint8_t* head = quick ? cursor.peek(13) : nullptr;
         if (head && head[0] == 3) {
@@ -477,7 +484,7 @@ bool cModelPLY::ReadBinaryBody(const uint8_t* begin, size_t size, bool computeNo
                        : uint32_t(q[0]) | uint32_t(q[1]) << 8 | uint32_t(q[2]) << 16 | uint32_t(q[3]) << 24;
           }
           cursor.skip(13);
-          AddTriangle(t[0], t[1], t[2], computeNormals);
+          AppendTriangle(&triangles_, vertices, vertexTotal, t[0], t[1], t[2], computeNormals);
           continue;
         }
         for (const sPlyProperty& property : element.properties) {
@@ -581,13 +588,20 @@ bool cModelPLY::LoadFromMemory(const uint8_t* data, size_t size) {
   } else if (!ReadBinaryBody(data + body, size - body, computeNormals)) {
     return false;
   }
-  if (computeNormals) {
-    for (sVertexNormalTex& v : root->vertices) {
+  // One pass over the vertices: computed normals to unit length, and the box.
+  sVector3 lo = root->bounds.min, hi = root->bounds.max;
+  for (sVertexNormalTex& v : root->vertices) {
+    if (computeNormals) {
       sVector3 n{v.nx, v.ny, v.nz};
       Vec3NormalizeInPlace(&n);
       v.nx = n.x, v.ny = n.y, v.nz = n.z;
     }
+    // std::min/max keep the bound when the coordinate is NaN, as cAABB::Extend does.
+    lo = sVector3{std::min(lo.x, v.x), std::min(lo.y, v.y), std::min(lo.z, v.z)};
+    hi = sVector3{std::max(hi.x, v.x), std::max(hi.y, v.y), std::max(hi.z, v.z)};
   }
+  root->bounds.min = lo;
+  root->bounds.max = hi;
   sMesh& mesh = *root->meshes[0];
   mesh.triangleCount = uint32_t(triangles_.size() / 3);
   mesh.triangles = std::move(triangles_);
@@ -595,7 +609,7 @@ bool cModelPLY::LoadFromMemory(const uint8_t* data, size_t size) {
   faceCount = mesh.triangleCount;
   ClearElements();
   vertexCount = uint32_t(root->vertices.size());
-  ComputeNodeBounds(root.get());
+  if (!root->vertices.empty()) bounds.Extend(root->bounds);
   loaded = 1;
   return true;
 }
