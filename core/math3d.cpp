@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/shell_services.h"
+#include "graphics/renderer.h"
 
 sMatrix4 PickProjection = {};
 
@@ -250,15 +251,10 @@ sMatrix4* CopyMatrix(sMatrix4* out, const sMatrix4* m) {
 bool ComputeBoundingBox(uint32_t count, const sVertexNormalTex* vertices, sVector3* outMin,
                         sVector3* outMax) {
   if (!vertices || !outMin || !outMax || count == 0) return false;
-  // sVertexNormalTex: position (3 floats), normal (3 floats), u, v; 32 bytes.
-  constexpr size_t kStride = 32;
-  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(vertices);
-  sVector3 lo, hi;
-  std::memcpy(&lo, bytes, sizeof lo);
-  hi = lo;
+  sVector3 lo = {vertices[0].x, vertices[0].y, vertices[0].z};
+  sVector3 hi = lo;
   for (uint32_t i = 1; i < count; ++i) {
-    sVector3 p;
-    std::memcpy(&p, bytes + size_t(i) * kStride, sizeof p);
+    const sVector3 p = {vertices[i].x, vertices[i].y, vertices[i].z};
     Vec3Minimize(&lo, &lo, &p);
     Vec3Maximize(&hi, &hi, &p);
   }

@@ -41,7 +41,7 @@ struct sRay {
   sVector3 direction;
 };
 
-// The model vertex (position first, 32 bytes); declared with the dynamic buffers.
+// The model vertex (position first, 32 bytes), graphics/renderer.h.
 struct sVertexNormalTex;
 
 static_assert(sizeof(sVector3) == 12, "D3DXVECTOR3 layout");

@@ -2,6 +2,8 @@
 // left-handed convention of Direct3D.
 #include "core/math3d.h"
 
+#include "graphics/renderer.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -222,16 +224,11 @@ TEST(Matrix, PerspectiveAndItsFallbacks) {
   ExpectMatrixNear(*p, Rows({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 2, 1, 0, 0, -2, 0}));
 }
 
-struct SixFloatsAndUV {
-  float px, py, pz, nx, ny, nz, u, v;
-};
-static_assert(sizeof(SixFloatsAndUV) == 32, "model vertex layout");
-
 TEST(Bounds, BoxOfPositions) {
-  const SixFloatsAndUV vertices[] = {{1, 2, 3, 9, 9, 9, 9, 9},
+  const sVertexNormalTex vertices[] = {{1, 2, 3, 9, 9, 9, 9, 9},
                                      {-1, 5, 0, -9, -9, -9, -9, -9},
                                      {0, -4, 7, 0, 0, 0, 0, 0}};
-  const auto* v = reinterpret_cast<const sVertexNormalTex*>(vertices);
+  const sVertexNormalTex* v = vertices;
   sVector3 lo, hi;
   ASSERT_TRUE(ComputeBoundingBox(3, v, &lo, &hi));
   ExpectVectorNear(lo, {-1, -4, 0}, 0);
@@ -247,10 +244,10 @@ TEST(Bounds, BoxOfPositions) {
 
 TEST(Bounds, EmptyMeshReadsNothing) {
   // A zero-sized block: reading even its first position would be out of bounds (ASan sees it).
-  std::unique_ptr<SixFloatsAndUV[]> none(new SixFloatsAndUV[0]);
+  std::unique_ptr<sVertexNormalTex[]> none(new sVertexNormalTex[0]);
   sVector3 lo = {7, 7, 7}, hi = {8, 8, 8};
   EXPECT_FALSE(
-      ComputeBoundingBox(0, reinterpret_cast<const sVertexNormalTex*>(none.get()), &lo, &hi));
+      ComputeBoundingBox(0, none.get(), &lo, &hi));
   ExpectVectorNear(lo, {7, 7, 7}, 0);
   ExpectVectorNear(hi, {8, 8, 8}, 0);
 }
