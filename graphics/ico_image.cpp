@@ -12,6 +12,7 @@
 
 #include "core/byte_cursor.h"
 #include "graphics/decoder_file.h"
+#include "graphics/png_codec.h"
 
 namespace {
 
@@ -185,9 +186,20 @@ bool DecodeBitmapEntry(const ByteCursor& entry, sIconImage& image) {
 }
 
 // [PNG] ---------------------------------------------------------------------------------------
-bool DecodePngEntry(const ByteCursor&, sIconImage& image) {
-  Fail(image, "png unavailable");  // TODO(tiff): the PNG codec's memory reader
-  return false;
+bool DecodePngEntry(const ByteCursor& entry, sIconImage& image) {
+  sPngImage png;
+  if (!ReadPngFromMemory(png, entry.data(), entry.size())) {
+    Fail(image, "bad png");
+    return false;
+  }
+  image.width = png.width;
+  image.height = png.height;
+  image.bitsPerPixel = 32;
+  image.buffer = std::move(png.pixels);
+  image.bufferSize = uint32_t(image.buffer.size());
+  image.isPng = true;
+  image.ok = true;
+  return true;
 }
 
 // Width and height stored in a PNG's IHDR chunk (big-endian, right after the signature).
