@@ -4,19 +4,20 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "app/open_model.h"
 #include "app/shell_display.h"
 #include "graphics/graphics.h"
 #include "graphics/texture.h"
 #include "graphics/texture_manager.h"
 #include "model/model.h"
 #include "model/model_open.h"
-#include "model/model_stl.h"
 #include "platform/gl_window.h"
 #include "support/test_support.h"
 
@@ -389,42 +390,53 @@ TEST_F(ModelDrawTest, MeshlessNodeDrawsOnlyItsOwnVertices) {
   EXPECT_EQ(graphics->GetCullMode(), 2);
 }
 
-// A real STL file through the open sequence and the camera path.
-TEST_F(ModelDrawTest, CorpusStlIsDrawnInTheMiddleOfThePicture) {
+// Every corpus file of these formats through the open sequence and the camera path, seen from
+// six radii above and in front: lit pixels in the middle of the picture and none outside.
+// (ply/issue623.ply is left out: it has vertices but no face element, so nothing to draw.)
+TEST_F(ModelDrawTest, CorpusModelsAreDrawnInTheMiddleOfThePicture) {
   if (!testing_support::HaveCorpus()) GTEST_SKIP() << "no corpus";
-  std::vector<uint8_t> bytes =
-      testing_support::ReadHostFile(testing_support::CorpusPath("stl/Spider_binary.stl"));
-  ASSERT_FALSE(bytes.empty());
-  auto stl = std::make_unique<cModelSTL>();
-  CurrentModel = stl.get();
+  const char* files[] = {"stl/Spider_binary.stl", "stl/Spider_ascii.stl", "stl/sphereWithHole.stl",
+                         "stl/triangle.stl",      "ply/cube.ply",         "ply/cube_binary.ply",
+                         "ply/cube_uv.ply",       "ply/float-color.ply",  "ter/RealisticTerrain.ter"};
   ModelRenderContext = &context;
-  float centre[3], radius;
-  ASSERT_TRUE(OpenCurrentModelFromMemory("spider.stl", bytes.data(), bytes.size()));
-  ASSERT_TRUE(GetCurrentModelBoundingSphere(centre, &radius));
-  sVector3 eye{centre[0], centre[1], centre[2] - 6 * radius};
-  sVector3 target{centre[0], centre[1], centre[2]};
-  sVector3 up{0, 1, 0};
-  sMatrix4 view;
-  MatrixLookAtLH(&view, &eye, &target, &up);
-  device->SetTransform(D3DTS_VIEW, reinterpret_cast<const D3DMATRIX*>(&view));
-  context.cameraEye = &eye;
-  stl->ResortByDistance();
-  stl->materials.assign(1, Emissive(1, 1, 1, 1));
-  graphics->SetCullMode(1);
-  DrawFrame(stl.get());
-  int inside = 0, outside = 0;
-  for (int y = 0; y < kHeight; ++y) {
-    for (int x = 0; x < kWidth; ++x) {
-      Pixel p = BackPixel(device, x, y);
-      bool lit = p.r + p.g + p.b > 0;
-      // The bounding sphere seen from 6 radii spans about 13 pixels each way from the middle.
-      bool middle = std::abs(x - kWidth / 2) < 18 && std::abs(y - kHeight / 2) < 18;
-      if (lit) ++(middle ? inside : outside);
+  for (const char* file : files) {
+    SCOPED_TRACE(file);
+    std::vector<uint8_t> bytes =
+        testing_support::ReadHostFile(testing_support::CorpusPath(file));
+    ASSERT_FALSE(bytes.empty());
+    std::unique_ptr<cModel> reader = CreateModelReader(file);
+    ASSERT_NE(reader, nullptr);
+    CurrentModel = reader.get();
+    float centre[3], radius;
+    ASSERT_TRUE(OpenCurrentModelFromMemory(file, bytes.data(), bytes.size()));
+    ASSERT_TRUE(GetCurrentModelBoundingSphere(centre, &radius));
+    sVector3 eye{centre[0], centre[1] + 3.6f * radius, centre[2] - 4.8f * radius};
+    sVector3 target{centre[0], centre[1], centre[2]};
+    sVector3 up{0, 1, 0};
+    sMatrix4 view;
+    MatrixLookAtLH(&view, &eye, &target, &up);
+    device->SetTransform(D3DTS_VIEW, reinterpret_cast<const D3DMATRIX*>(&view));
+    context.cameraEye = &eye;
+    reader->ResortByDistance();
+    // Emissive white, both sides: every drawn triangle shows whichever way it faces.
+    reader->materials.assign(std::max<size_t>(reader->materials.size(), 1), Emissive(1, 1, 1, 1));
+    for (sModelMaterial& material : reader->materials) material.twoSided = 1;
+    for (auto& mesh : reader->root->meshes) mesh->transparent = 0;
+    graphics->SetCullMode(1);
+    DrawFrame(reader.get());
+    int inside = 0, outside = 0;
+    for (int y = 0; y < kHeight; ++y) {
+      for (int x = 0; x < kWidth; ++x) {
+        Pixel p = BackPixel(device, x, y);
+        // The bounding sphere seen from 6 radii spans about 13 pixels each way from the middle.
+        bool middle = std::abs(x - kWidth / 2) < 18 && std::abs(y - kHeight / 2) < 18;
+        if (p.r + p.g + p.b > 0) ++(middle ? inside : outside);
+      }
     }
+    EXPECT_GT(inside, 4);
+    EXPECT_EQ(outside, 0);
+    CurrentModel = nullptr;
   }
-  EXPECT_GT(inside, 40);
-  EXPECT_EQ(outside, 0);
-  CurrentModel = nullptr;
   ModelRenderContext = nullptr;
 }
 
