@@ -15,6 +15,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/d3d9.h"
+
 enum D3DXIMAGE_FILEFORMAT {
   D3DXIFF_BMP = 0,
   D3DXIFF_JPG = 1,
@@ -67,3 +69,58 @@ void ResampleImageTriangle(const uint32_t* src, uint32_t w, uint32_t h, uint32_t
 
 // Smallest power of two >= n (n >= 1); 1 for 0.
 uint32_t NextPowerOfTwo(uint32_t n);
+
+// [TEXTURE] -----------------------------------------------------------------------------------
+#ifndef D3DX_DEFAULT
+#define D3DX_DEFAULT ((UINT)-1)
+#define D3DX_DEFAULT_NONPOW2 ((UINT)-2)
+#define D3DX_FILTER_NONE (1u << 0)
+#define D3DX_FILTER_POINT (2u << 0)
+#define D3DX_FILTER_LINEAR (3u << 0)
+#define D3DX_FILTER_TRIANGLE (4u << 0)
+#define D3DX_FILTER_BOX (5u << 0)
+#endif
+
+struct D3DXIMAGE_INFO {
+  UINT Width;   // the file's own size
+  UINT Height;
+  UINT Depth;      // 1
+  UINT MipLevels;  // 1: only the top level is read
+  D3DFORMAT Format;  // A8R8G8B8 when the file carries alpha, else X8R8G8B8
+  D3DRESOURCETYPE ResourceType;  // D3DRTYPE_TEXTURE
+  D3DXIMAGE_FILEFORMAT ImageFileFormat;
+};
+
+// The file's size, pixel format and file format, from its header (program path, CP936).
+// D3DXERR_INVALIDDATA for a file that is not a picture we read, D3DERR_NOTFOUND when it does not
+// open, D3DERR_INVALIDCALL for null arguments.
+HRESULT D3DXGetImageInfoFromFileA(const char* file, D3DXIMAGE_INFO* info);
+HRESULT D3DXGetImageInfoFromFileInMemory(const void* data, UINT size, D3DXIMAGE_INFO* info);
+
+// Loads a picture (recognised by content) into a new one-level texture. width/height:
+// D3DX_DEFAULT (or 0) rounds the file's size up to powers of two and resamples with the filter
+// (the picture covers the whole texture, no padding); D3DX_DEFAULT_NONPOW2 keeps the file's
+// size; other values are taken as given. Sizes are capped at the device's maximum. format
+// D3DFMT_UNKNOWN takes the file's (see D3DXIMAGE_INFO); the stand-in device holds A8R8G8B8 and
+// X8R8G8B8 texels only. A non-zero colourKey turns texels of that A8R8G8B8 value into 0.
+// srcInfo (may be null) receives the file's info. On any failure *texture is null and nothing
+// is left allocated. mipLevels other than 1 (or D3DX_DEFAULT) and palettes are not supported.
+HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice9* device, const char* file, UINT width,
+                                     UINT height, UINT mipLevels, DWORD usage, D3DFORMAT format,
+                                     D3DPOOL pool, DWORD filter, DWORD mipFilter,
+                                     D3DCOLOR colorKey, D3DXIMAGE_INFO* srcInfo,
+                                     PALETTEENTRY* palette, IDirect3DTexture9** texture);
+HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* device, const void* data, UINT size,
+                                            UINT width, UINT height, UINT mipLevels, DWORD usage,
+                                            D3DFORMAT format, D3DPOOL pool, DWORD filter,
+                                            DWORD mipFilter, D3DCOLOR colorKey,
+                                            D3DXIMAGE_INFO* srcInfo, PALETTEENTRY* palette,
+                                            IDirect3DTexture9** texture);
+
+// Writes level 0 of the texture to a file in the format (through D3DXSaveSurfaceToFileA).
+HRESULT D3DXSaveTextureToFileA(const char* path, D3DXIMAGE_FILEFORMAT format,
+                               IDirect3DBaseTexture9* texture, const PALETTEENTRY* palette);
+
+#ifndef D3DXERR_INVALIDDATA
+#define D3DXERR_INVALIDDATA ((HRESULT)0x88760B59u)
+#endif

@@ -136,9 +136,14 @@ TEST(CorpusBrokenImages, FailOrDecodeSafely) {
     std::vector<uint8_t> bytes = ReadHostFile(CorpusPath(b.file));
     DecodedImage image;
     bool ok = DecodeImageFromMemory(bytes.data(), bytes.size(), &image);
-    if (!b.mayDecode) EXPECT_FALSE(ok) << b.file;
-    if (ok) EXPECT_EQ(image.argb.size(), size_t(image.width) * image.height) << b.file;
-    if (!ok) EXPECT_TRUE(image.argb.empty()) << b.file;
+    if (!b.mayDecode) {
+      EXPECT_FALSE(ok) << b.file;
+    }
+    if (ok) {
+      EXPECT_EQ(image.argb.size(), size_t(image.width) * image.height) << b.file;
+    } else {
+      EXPECT_TRUE(image.argb.empty()) << b.file;
+    }
   }
 }
 
