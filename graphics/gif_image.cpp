@@ -318,7 +318,7 @@ void cGifImage::PaintCurrentFrame(uint32_t* texels, size_t pitchBytes, bool clea
     for (uint32_t y = 0; y < height; ++y) std::fill(row(y), row(y) + width, backgroundColor);
   }
   const sGifFrame* f = Current();
-  if (!f) return;
+  if (!f || f->pixels.empty()) return;
   uint32_t colors[256];
   for (uint32_t i = 0; i < 256; ++i) colors[i] = GetColor(uint8_t(i));
   for (uint32_t y = 0; y < f->height; ++y) {

@@ -379,3 +379,24 @@ TEST(GifDamaged, GarbageLzwNeverWritesOutside) {
 }
 
 }  // namespace
+
+namespace {
+
+// Inputs the fuzzer once crashed on, decoded and painted frame by frame (run under the
+// sanitizers to be meaningful).
+TEST(GifDamaged, FuzzFindingsStaySafe) {
+  const char* files[] = {"fuzz/gif/crash-empty-frame-paint.gif"};
+  for (const char* file : files) {
+    std::vector<uint8_t> bytes = ReadHostFile(DataPath(file));
+    ASSERT_FALSE(bytes.empty()) << file;
+    cGifImage gif;
+    if (!gif.LoadFromMemory(bytes.data(), bytes.size())) continue;
+    std::vector<uint32_t> texels(size_t(gif.width) * gif.height);
+    for (uint32_t i = 0; i < gif.frameCount; ++i) {
+      gif.currentFrame = i;
+      gif.PaintCurrentFrame(texels.data(), size_t(gif.width) * 4, true);
+    }
+  }
+}
+
+}  // namespace
