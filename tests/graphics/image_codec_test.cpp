@@ -127,7 +127,7 @@ TEST(ImageCodec, AsciiPortableMapsAndBitmaps) {
       {"P1\n# comment\n3 1\n010", {0xFFFFFFFF, 0xFF000000, 0xFFFFFFFF}},
       {"P2\n2 1\n15\n0 15\n", {0xFF000000, 0xFFFFFFFF}},
       {"P3 1 1 65535 65535 0 32768\n", {0xFFFF0080}},
-      {std::string("P4\n9 1\n\x80\x80", 11), {0xFF000000, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF,
+      {std::string("P4\n9 1\n\x80\x80", 9), {0xFF000000, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF,
                                            0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF,
                                            0xFF000000}},
   };
