@@ -71,15 +71,7 @@ void ResampleImageTriangle(const uint32_t* src, uint32_t w, uint32_t h, uint32_t
 uint32_t NextPowerOfTwo(uint32_t n);
 
 // [TEXTURE] -----------------------------------------------------------------------------------
-#ifndef D3DX_DEFAULT
-#define D3DX_DEFAULT ((UINT)-1)
-#define D3DX_DEFAULT_NONPOW2 ((UINT)-2)
-#define D3DX_FILTER_NONE (1u << 0)
-#define D3DX_FILTER_POINT (2u << 0)
-#define D3DX_FILTER_LINEAR (3u << 0)
-#define D3DX_FILTER_TRIANGLE (4u << 0)
-#define D3DX_FILTER_BOX (5u << 0)
-#endif
+// The D3DX_DEFAULT / D3DX_DEFAULT_NONPOW2 sizes and the D3DX_FILTER_ values are in d3dx9.h.
 
 struct D3DXIMAGE_INFO {
   UINT Width;   // the file's own size
