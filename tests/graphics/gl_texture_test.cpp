@@ -131,6 +131,23 @@ TEST_F(TextureTest, FailedLoadsLeaveTheTextureEmpty) {
   EXPECT_FALSE(t.LoadFromFile(Corpus("gif/hopper.gif").c_str(), nullptr, D3DFMT_UNKNOWN, true));
 }
 
+// An icon whose bitmap has a bit depth no converter handles (3 bits) is refused: its texels
+// would otherwise be uploaded uninitialised.
+TEST_F(TextureTest, IconOfUnhandledDepthIsRefused) {
+  std::vector<uint8_t> ico = {0, 0, 1, 0, 1, 0,                       // icon, one entry
+                              2, 2, 0, 0, 1, 0, 3, 0, 64, 0, 0, 0, 22, 0, 0, 0};  // 2x2, 3 bits
+  uint8_t header[40] = {40, 0, 0, 0, 2, 0, 0, 0, 4, 0, 0, 0, 1, 0, 3, 0};
+  ico.insert(ico.end(), header, header + 40);
+  ico.resize(ico.size() + 24, 0x55);
+  std::string host = MakeTempFolder("texture_icon") + "/three_bits.ico";
+  FILE* f = std::fopen(host.c_str(), "wb");
+  std::fwrite(ico.data(), 1, ico.size(), f);
+  std::fclose(f);
+  cTexture t;
+  EXPECT_FALSE(t.LoadFromFile(ToProgramPath(host).c_str(), graphics_, D3DFMT_UNKNOWN, true));
+  EXPECT_EQ(t.d3dTexture, nullptr);
+}
+
 TEST_F(TextureTest, DrawTextureRefusesEmptyRectangles) {
   cTexture empty;
   RECT dest{0, 0, 10, 10};
