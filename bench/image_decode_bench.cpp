@@ -149,3 +149,20 @@ void BM_DecodePicture(benchmark::State& state) {
 BENCHMARK(BM_DecodePicture)->Arg(D3DXIFF_JPG)->Arg(D3DXIFF_PNG)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+namespace {
+
+// A 3000 x 2000 picture stretched to a 4096 x 2048 texture, as a power-of-two load does.
+void BM_ResampleToPowerOfTwo(benchmark::State& state) {
+  const uint32_t w = 3000, h = 2000;
+  std::vector<uint32_t> src(size_t(w) * h);
+  for (size_t i = 0; i < src.size(); ++i) src[i] = uint32_t(i * 2654435761u) | 0xFF000000u;
+  std::vector<uint32_t> dst(size_t(4096) * 2048);
+  for (auto _ : state) {
+    ResampleImageTriangle(src.data(), w, h, dst.data(), 4096, 2048);
+    benchmark::DoNotOptimize(dst.data());
+  }
+}
+BENCHMARK(BM_ResampleToPowerOfTwo)->Unit(benchmark::kMillisecond);
+
+}  // namespace

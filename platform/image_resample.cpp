@@ -81,17 +81,20 @@ void ResampleImageTriangle(const uint32_t* src, uint32_t w, uint32_t h, uint32_t
       std::copy(acc, acc + 4, out + size_t(x) * 4);
     }
   }
+  // Vertical pass row by row, so every tap reads a whole contiguous row.
+  std::vector<float> acc(size_t(dstW) * 4);
   for (uint32_t y = 0; y < dstH; ++y) {
     const Tap& tap = yTaps[y];
+    std::fill(acc.begin(), acc.end(), 0.0f);
+    for (uint32_t k = 0; k < tap.count; ++k) {
+      const float* row = &mid[size_t(tap.first + k) * dstW * 4];
+      float wgt = yWeights[tap.weightStart + k];
+      for (size_t i = 0; i < acc.size(); ++i) acc[i] += wgt * row[i];
+    }
     uint32_t* out = dst + size_t(y) * dstW;
     for (uint32_t x = 0; x < dstW; ++x) {
-      float acc[4] = {0, 0, 0, 0};
-      for (uint32_t k = 0; k < tap.count; ++k) {
-        const float* p = &mid[(size_t(tap.first + k) * dstW + x) * 4];
-        float wgt = yWeights[tap.weightStart + k];
-        for (int c = 0; c < 4; ++c) acc[c] += wgt * p[c];
-      }
-      out[x] = ToByte(acc[0]) << 24 | ToByte(acc[1]) << 16 | ToByte(acc[2]) << 8 | ToByte(acc[3]);
+      const float* a = &acc[size_t(x) * 4];
+      out[x] = ToByte(a[0]) << 24 | ToByte(a[1]) << 16 | ToByte(a[2]) << 8 | ToByte(a[3]);
     }
   }
 }
