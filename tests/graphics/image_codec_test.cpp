@@ -169,3 +169,53 @@ TEST(ImageCodec, TriangleResampleKeepsFlatColourAndCorners) {
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<uint8_t> TgaFile(uint8_t type, uint8_t bpp, uint8_t descriptor, uint16_t w, uint16_t h,
+                             std::vector<uint8_t> body, std::vector<uint8_t> map = {},
+                             uint8_t mapBits = 0) {
+  uint16_t mapLength = mapBits ? uint16_t(map.size() / ((mapBits + 7) / 8)) : 0;
+  std::vector<uint8_t> f = {0, uint8_t(mapBits ? 1 : 0), type, 0, 0, uint8_t(mapLength),
+                            uint8_t(mapLength >> 8), mapBits, 0, 0, 0, 0, uint8_t(w),
+                            uint8_t(w >> 8), uint8_t(h), uint8_t(h >> 8), bpp, descriptor};
+  f.insert(f.end(), map.begin(), map.end());
+  f.insert(f.end(), body.begin(), body.end());
+  return f;
+}
+
+TEST(ImageCodec, TgaLayouts) {
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> file;
+    std::vector<uint32_t> pixels;  // rows top first
+  } cases[] = {
+      // 2 x 2 bottom-up BGR: the first stored row is the bottom one.
+      {"bottom-up", TgaFile(2, 24, 0, 2, 2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}),
+       {0xFF090807, 0xFF0C0B0A, 0xFF030201, 0xFF060504}},
+      {"right-to-left top-down", TgaFile(2, 24, 0x30, 2, 1, {1, 2, 3, 4, 5, 6}),
+       {0xFF060504, 0xFF030201}},
+      {"16-bit 5-5-5", TgaFile(2, 16, 0x20, 2, 1, {0x00, 0x7C, 0x1F, 0x00}),
+       {0xFFFF0000, 0xFF0000FF}},
+      {"grey + alpha", TgaFile(3, 16, 0x28, 1, 1, {0x40, 0x80}), {0x80404040}},
+      // RLE run of 3 crossing from row 0 into row 1, then one raw pixel.
+      {"RLE across rows", TgaFile(10, 24, 0x20, 2, 2, {0x82, 1, 2, 3, 0x00, 9, 9, 9}),
+       {0xFF030201, 0xFF030201, 0xFF030201, 0xFF090909}},
+      {"colour map", TgaFile(1, 8, 0x20, 2, 1, {1, 0}, {0, 0, 255, 0, 255, 0}, 24),
+       {0xFF00FF00, 0xFFFF0000}},
+  };
+  for (const Case& c : cases) {
+    DecodedImage image;
+    ASSERT_TRUE(DecodeImageFromMemory(c.file.data(), c.file.size(), &image)) << c.what;
+    EXPECT_EQ(image.fileFormat, D3DXIFF_TGA) << c.what;
+    EXPECT_EQ(image.argb, c.pixels) << c.what;
+  }
+  // Truncated data fails, in raw and RLE files alike.
+  std::vector<uint8_t> raw = TgaFile(2, 24, 0, 2, 2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11});
+  std::vector<uint8_t> rle = TgaFile(10, 24, 0x20, 2, 2, {0x82, 1, 2, 3, 0x00, 9, 9});
+  DecodedImage image;
+  EXPECT_FALSE(DecodeImageFromMemory(raw.data(), raw.size(), &image));
+  EXPECT_FALSE(DecodeImageFromMemory(rle.data(), rle.size(), &image));
+}
+
+}  // namespace

@@ -84,7 +84,7 @@ struct BrokenImage {
 const BrokenImage kBroken[] = {
     {"jpeg/truncated_jpeg.jpg", false},
     {"png/truncated_image.png", false},
-    {"tga/cross_scan_line_truncated.tga", true},
+    {"tga/cross_scan_line_truncated.tga", false},
     {"dds/timeout-c60a3d7314213624607bfb3e38d551a8b24a7435.dds", false},
     {"hdr/timeout-9713502c9c371f1654b493650c16ab17c0444369.hdr", true},
     {"ppm/negative_size.ppm", false},
