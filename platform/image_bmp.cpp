@@ -170,13 +170,27 @@ bool DecodeBmp(const uint8_t* data, size_t size, bool headerless, DecodedImage* 
   if (pal.failed()) return false;
   if (h.pixelOffset > size) return false;
   ByteCursor pixels(data + h.pixelOffset, size - h.pixelOffset);
+  bool rle = h.compression == kRle8 || h.compression == kRle4;
+  size_t stride = (size_t(h.width) * h.bpp + 31) / 32 * 4;
+  if (rle) {
+    // Runs give at most 255 pixels per 2 bytes; deltas skip more, but only degenerate files
+    // consist of little else.
+    if (!DataCanHold(uint64_t(h.width) * h.height, pixels.remaining(), 4096)) return false;
+  } else {
+    size_t needed;
+    if (!CheckedMul(stride, h.height, &needed) || needed > pixels.remaining()) {
+      // Writers often leave out the last row's padding.
+      size_t last = (size_t(h.width) * h.bpp + 7) / 8;
+      if ((h.height - 1) * stride + last > pixels.remaining()) return false;
+    }
+  }
   DecodedImage image;
   PrepareDecodedImage(&image, h.width, h.height, h.masks[3] != 0, D3DXIFF_BMP);
   uint32_t w = h.width;
   auto rowOf = [&](uint32_t fileRow) {  // file rows run bottom-up unless the height was negative
     return image.argb.data() + size_t(h.topDown ? fileRow : h.height - 1 - fileRow) * w;
   };
-  if (h.compression == kRle8 || h.compression == kRle4) {
+  if (rle) {
     std::vector<uint8_t> indices(size_t(w) * h.height, 0);
     if (!DecodeRle(pixels, h, &indices)) return false;
     for (uint32_t y = 0; y < h.height; ++y) {
@@ -185,13 +199,6 @@ bool DecodeBmp(const uint8_t* data, size_t size, bool headerless, DecodedImage* 
     }
     *out = std::move(image);
     return true;
-  }
-  size_t stride = (size_t(w) * h.bpp + 31) / 32 * 4;
-  size_t needed;
-  if (!CheckedMul(stride, h.height, &needed) || needed > pixels.remaining()) {
-    // Writers often leave out the last row's padding.
-    size_t last = (size_t(w) * h.bpp + 7) / 8;
-    if (h.height == 0 || (h.height - 1) * stride + last > pixels.remaining()) return false;
   }
   uint32_t defaults[4] = {0, 0, 0, 0};
   if (h.bpp == 16) defaults[0] = 0x7C00, defaults[1] = 0x03E0, defaults[2] = 0x001F;

@@ -20,6 +20,12 @@ inline bool ImageSizeAcceptable(uint64_t width, uint64_t height) {
          width * height <= kMaxImageTexels;
 }
 
+// Whether `bytes` of data can describe `pixels` pixels when each byte yields at most
+// pixelsPerByte of them: checked before allocating, so a tiny file cannot claim a huge picture.
+inline bool DataCanHold(uint64_t pixels, size_t bytes, uint64_t pixelsPerByte) {
+  return pixels <= (uint64_t(bytes) + 1) * pixelsPerByte;
+}
+
 // Sets out's size and allocates its pixels (all 0xFF000000).
 void PrepareDecodedImage(DecodedImage* out, uint32_t width, uint32_t height, bool hasAlpha,
                          D3DXIMAGE_FILEFORMAT format);

@@ -227,6 +227,11 @@ bool DecodeDds(const uint8_t* data, size_t size, DecodedImage* out) {
   DdsHeader h;
   if (!ParseHeader(data, size, &h) || h.dataOffset > size) return false;
   ByteCursor in(data + h.dataOffset, size - h.dataOffset);
+  // Blocks hold 16 pixels in 8 or 16 bytes; uncompressed pixels take bitCount / 8 bytes.
+  uint64_t perByte = h.kind == DdsKind::Dxt1 ? 2 : 1;
+  uint64_t pixels = uint64_t(h.width) * h.height;
+  if (h.kind == DdsKind::Masks) pixels *= h.bitCount / 8;
+  if (!DataCanHold(pixels, in.remaining(), perByte)) return false;
   DecodedImage image;
   PrepareDecodedImage(&image, h.width, h.height, h.hasAlpha, D3DXIFF_DDS);
   bool ok = h.kind == DdsKind::Masks ? DecodeMasked(h, in, &image) : DecodeBlocks(h, in, &image);

@@ -94,6 +94,12 @@ bool DecodePpm(const uint8_t* data, size_t size, DecodedImage* out) {
   if (!ParseHeader(data, size, &h)) return false;
   ByteCursor in(data, size);
   in.seek(h.dataOffset);
+  // Binary samples take 1 or 2 bytes (bitmaps 1/8 byte a pixel); ASCII samples at least one
+  // digit and a separator (bitmap digits may run together).
+  uint64_t samples = uint64_t(h.width) * h.height * (h.kind == '3' || h.kind == '6' ? 3 : 1);
+  uint64_t perByte = h.kind == '4' ? 8 : 1;
+  if (h.kind == '2' || h.kind == '3') samples = (samples + 1) / 2;
+  if (!DataCanHold(samples, in.remaining(), perByte)) return false;
   DecodedImage image;
   PrepareDecodedImage(&image, h.width, h.height, false, D3DXIFF_PPM);
   uint32_t* px = image.argb.data();

@@ -110,6 +110,10 @@ bool DecodeTga(const uint8_t* data, size_t size, DecodedImage* out) {
   }
   size_t bytesPer = (h.bpp + 7) / 8;
   ByteCursor in(data + h.dataOffset, size - h.dataOffset);
+  // A raw pixel takes bytesPer bytes; an RLE packet of 1 + bytesPer bytes gives 128 pixels.
+  uint64_t pixels = uint64_t(h.width) * h.height;
+  bool rle = (h.type & 8) != 0;
+  if (!DataCanHold(rle ? pixels : pixels * bytesPer, in.remaining(), rle ? 128 : 1)) return false;
   DecodedImage image;
   PrepareDecodedImage(&image, h.width, h.height, h.hasAlpha, D3DXIFF_TGA);
   size_t count = image.argb.size();
