@@ -6,6 +6,25 @@
 
 namespace {
 constexpr DWORD kIndexUsage = D3DUSAGE_WRITEONLY | D3DUSAGE_DYNAMIC;
+
+// The device keeps binding what was last drawn from: a buffer let go here is unbound there too,
+// or its memory would stay until some other client draws.
+void UnbindFromDevice(cGraphics* graphics, IDirect3DVertexBuffer9* vertices,
+                      IDirect3DIndexBuffer9* indices) {
+  IDirect3DDevice9* device = graphics ? graphics->device : nullptr;
+  if (!device) return;
+  IDirect3DVertexBuffer9* stream = nullptr;
+  UINT offset = 0, stride = 0;
+  if (vertices && SUCCEEDED(device->GetStreamSource(0, &stream, &offset, &stride)) && stream) {
+    if (stream == vertices) device->SetStreamSource(0, nullptr, 0, 0);
+    stream->Release();
+  }
+  IDirect3DIndexBuffer9* bound = nullptr;
+  if (indices && SUCCEEDED(device->GetIndices(&bound)) && bound) {
+    if (bound == indices) device->SetIndices(nullptr);
+    bound->Release();
+  }
+}
 }
 
 cRenderer::~cRenderer() {
@@ -109,6 +128,7 @@ bool cRenderer::DrawIndexedTriangles(const void* vertices, UINT vertexCount, UIN
 }
 
 void cRenderer::ReleaseBuffers() {
+  UnbindFromDevice(graphics, vertexBuffer, indexBuffer);
   if (vertexBuffer) vertexBuffer->Release();
   if (indexBuffer) indexBuffer->Release();
   vertexBuffer = nullptr;

@@ -286,9 +286,9 @@ bool Device::CreateBackBuffer() {
     depth.Usage = D3DUSAGE_DEPTHSTENCIL;
     depthSurface_ = new Surface(this, Surface::Kind::DepthStencil, nullptr, depth);
   }
-  if (renderTarget_) renderTarget_->Release();
+  UnbindObject(renderTarget_);
   renderTarget_ = backBufferSurface_;
-  renderTarget_->AddRef();
+  renderTarget_->Bind();
   state_.ReleaseBindings();
   state_.SetDefaults(FullViewport(), params_.EnableAutoDepthStencil != FALSE);
   BindCurrentTarget();
@@ -300,7 +300,7 @@ bool Device::CreateBackBuffer() {
 Device::~Device() {
   MakeCurrent();
   state_.ReleaseBindings();
-  if (renderTarget_) renderTarget_->Release();
+  UnbindObject(renderTarget_);
   if (backBufferSurface_) backBufferSurface_->Release();
   if (depthSurface_) depthSurface_->Release();
   backBuffer_.Destroy();
@@ -371,9 +371,9 @@ HRESULT Device::Reset(D3DPRESENT_PARAMETERS* params) {
   // What the device itself binds does not keep a DEFAULT-pool object alive.
   state_.ReleaseBindings();
   if (renderTarget_ != backBufferSurface_) {
-    renderTarget_->Release();
+    renderTarget_->Unbind();
     renderTarget_ = backBufferSurface_;
-    renderTarget_->AddRef();
+    renderTarget_->Bind();
   }
   if (liveDefaultPoolObjects > 0) return D3DERR_INVALIDCALL;
   int clientW = 0, clientH = 0;
@@ -397,10 +397,8 @@ HRESULT Device::Reset(D3DPRESENT_PARAMETERS* params) {
     depthSurface_->Release();
     depthSurface_ = nullptr;
   }
-  if (renderTarget_) {
-    renderTarget_->Release();
-    renderTarget_ = nullptr;
-  }
+  UnbindObject(renderTarget_);
+  renderTarget_ = nullptr;
   if (!CreateBackBuffer()) return D3DERR_NOTAVAILABLE;
   lossState = LossState::None;
   inScene_ = false;
@@ -443,8 +441,8 @@ HRESULT Device::SetRenderTarget(DWORD index, IDirect3DSurface9* surface) {
   if (index != 0 || !surface) return D3DERR_INVALIDCALL;
   Surface* next = static_cast<Surface*>(surface);
   if (!next->Target()) return D3DERR_INVALIDCALL;  // only the back buffer and RT textures
-  next->AddRef();
-  if (renderTarget_) renderTarget_->Release();
+  next->Bind();
+  UnbindObject(renderTarget_);
   renderTarget_ = next;
   MakeCurrent();
   BindCurrentTarget();

@@ -250,7 +250,7 @@ HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minVertexInde
 
 HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
   uint64_t count = VerticesFor(type, primitiveCount);
-  VertexBuffer* vb = static_cast<VertexBuffer*>(state_.stream);
+  VertexBuffer* vb = state_.stream;
   UINT stride = state_.streamStride;
   if (count == 0 || !vb || stride == 0) return D3DERR_INVALIDCALL;
   uint64_t first = uint64_t(state_.streamOffset) + uint64_t(startVertex) * stride;
@@ -261,8 +261,8 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
 HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex, UINT,
                                      UINT, UINT startIndex, UINT primitiveCount) {
   uint64_t count = VerticesFor(type, primitiveCount);
-  VertexBuffer* vb = static_cast<VertexBuffer*>(state_.stream);
-  IndexBuffer* ib = static_cast<IndexBuffer*>(state_.indices);
+  VertexBuffer* vb = state_.stream;
+  IndexBuffer* ib = state_.indices;
   UINT stride = state_.streamStride;
   if (count == 0 || !vb || !ib || stride == 0) return D3DERR_INVALIDCALL;
   bool index32 = ib->desc().Format == D3DFMT_INDEX32;

@@ -24,22 +24,58 @@ class Device;
 class Texture;
 
 // Reference counting shared by every interface of the stand-in.
+//
+// Two kinds of reference keep an object: the program's (AddRef/Release) and the device's own
+// bindings (Bind/Unbind: bound textures and buffers, the render target, a state block's
+// captures, a texture level's container). An object made by a device holds one reference to
+// that device while the program holds it, and drops it with the program's last Release even
+// when a binding keeps the object itself: otherwise a texture left bound would keep the device
+// alive and the device would keep the texture, and neither would ever go.
 template <class Base>
 class RefCounted : public Base {
  public:
-  ULONG AddRef() override { return ++refs_; }
+  ULONG AddRef() override {
+    if (refs_++ == 0 && owner_) owner_->AddRef();
+    return refs_;
+  }
   ULONG Release() override {
     ULONG left = --refs_;
-    if (left == 0) delete this;
+    if (left == 0) {
+      // Deleted before the device may go, so a destructor still finds its GL context.
+      IUnknown* owner = owner_;
+      if (binds_ == 0) delete this;
+      if (owner) owner->Release();
+    }
     return left;
+  }
+  void Bind() { ++binds_; }
+  void Unbind() {
+    if (--binds_ == 0 && refs_ == 0) delete this;
   }
 
  protected:
   ~RefCounted() override = default;
+  // Takes the reference to the device (or Direct3D object) held while the program holds this.
+  void HoldOwner(IUnknown* owner) {
+    owner_ = owner;
+    owner_->AddRef();
+  }
 
  private:
   ULONG refs_ = 1;
+  ULONG binds_ = 0;
+  IUnknown* owner_ = nullptr;
 };
+
+// Bind/Unbind for a pointer that may be null.
+template <class T>
+void BindObject(T* object) {
+  if (object) object->Bind();
+}
+template <class T>
+void UnbindObject(T* object) {
+  if (object) object->Unbind();
+}
 
 // A colour target: a GL texture with a framebuffer object and a depth-stencil renderbuffer.
 struct ColorTarget {
@@ -76,7 +112,7 @@ class Surface final : public RefCounted<IDirect3DSurface9> {
   ~Surface() override;
   Device* device_;
   Kind kind_;
-  Texture* texture_;  // referenced for TextureLevel
+  Texture* texture_;  // bound for TextureLevel
   D3DSURFACE_DESC desc_;
   std::vector<uint32_t> pixels_;  // back-buffer and plain surfaces: the locked copy
   bool locked_ = false;
@@ -144,7 +180,7 @@ class MemoryBuffer final : public RefCounted<Interface> {
 using VertexBuffer = MemoryBuffer<IDirect3DVertexBuffer9, D3DVERTEXBUFFER_DESC>;
 using IndexBuffer = MemoryBuffer<IDirect3DIndexBuffer9, D3DINDEXBUFFER_DESC>;
 
-// Everything a D3DSBT_ALL state block captures. Holds references to what it binds.
+// Everything a D3DSBT_ALL state block captures. Binds what it refers to.
 struct DeviceState {
   DWORD renderStates[kD3DRenderStateCount];
   DWORD stageStates[kD3DStageCount][kD3DTextureStageStateCount];
@@ -156,11 +192,11 @@ struct DeviceState {
   bool lightSet[8];
   BOOL lightEnabled[8];
   D3DVIEWPORT9 viewport;
-  IDirect3DBaseTexture9* textures[kD3DStageCount];
+  Texture* textures[kD3DStageCount];
   DWORD fvf;
-  IDirect3DVertexBuffer9* stream;
+  VertexBuffer* stream;
   UINT streamOffset, streamStride;
-  IDirect3DIndexBuffer9* indices;
+  IndexBuffer* indices;
 
   DeviceState();
   DeviceState(const DeviceState& other);
@@ -294,7 +330,7 @@ class Device final : public RefCounted<IDirect3DDevice9> {
   ColorTarget backBuffer_;
   Surface* backBufferSurface_ = nullptr;
   Surface* depthSurface_ = nullptr;
-  Surface* renderTarget_ = nullptr;  // referenced; the back buffer surface by default
+  Surface* renderTarget_ = nullptr;  // bound; the back buffer surface by default
   DeviceState state_;
   bool dirty_ = true;
   DWORD appliedFvfKind_ = 0xFFFFFFFF;

@@ -75,7 +75,7 @@ void WriteTarget(ColorTarget* target, const uint32_t* pixels) {
 Texture::Texture(Device* device, UINT width, UINT height, DWORD usage, D3DFORMAT format,
                  D3DPOOL pool)
     : device_(device) {
-  device_->AddRef();
+  HoldOwner(device_);
   std::memset(&desc_, 0, sizeof desc_);
   desc_.Format = StoredFormat(format);
   desc_.Type = D3DRTYPE_SURFACE;
@@ -120,7 +120,6 @@ Texture::~Texture() {
   device_->MakeCurrent();
   target_.Destroy();
   if (desc_.Pool == D3DPOOL_DEFAULT) --liveDefaultPoolObjects;
-  device_->Release();
 }
 
 HRESULT Texture::GetDevice(IDirect3DDevice9** device) { return HandOutDevice(device_, device); }
@@ -171,14 +170,13 @@ HRESULT Texture::UnlockRect(UINT level) {
 Surface::Surface(Device* device, Kind kind, Texture* texture, const D3DSURFACE_DESC& desc)
     : device_(device), kind_(kind), texture_(texture), desc_(desc) {
   // A back-buffer or depth surface belongs to the device and must not keep it alive.
-  if (kind_ == Kind::TextureLevel) texture_->AddRef();
-  if (kind_ == Kind::Plain) device_->AddRef();
+  if (kind_ == Kind::TextureLevel || kind_ == Kind::Plain) HoldOwner(device_);
+  if (kind_ == Kind::TextureLevel) texture_->Bind();
   if (kind_ == Kind::Plain) pixels_.assign(size_t(desc.Width) * desc.Height, 0xFF000000u);
 }
 
 Surface::~Surface() {
-  if (kind_ == Kind::TextureLevel && texture_) texture_->Release();
-  if (kind_ == Kind::Plain) device_->Release();
+  if (kind_ == Kind::TextureLevel) UnbindObject(texture_);
 }
 
 ColorTarget* Surface::Target() {
@@ -247,14 +245,13 @@ HRESULT Surface::GetContainerTexture(IDirect3DTexture9** texture) {
 template <class Interface, class Desc>
 MemoryBuffer<Interface, Desc>::MemoryBuffer(Device* device, const Desc& desc)
     : device_(device), desc_(desc), bytes_(desc.Size, 0) {
-  device_->AddRef();
+  this->HoldOwner(device_);
   if (desc_.Pool == D3DPOOL_DEFAULT) ++liveDefaultPoolObjects;
 }
 
 template <class Interface, class Desc>
 MemoryBuffer<Interface, Desc>::~MemoryBuffer() {
   if (desc_.Pool == D3DPOOL_DEFAULT) --liveDefaultPoolObjects;
-  device_->Release();
 }
 
 template <class Interface, class Desc>

@@ -43,10 +43,9 @@ DeviceState::DeviceState(const DeviceState& other) {
 
 DeviceState& DeviceState::operator=(const DeviceState& other) {
   if (this == &other) return *this;
-  for (auto* t : other.textures)
-    if (t) t->AddRef();
-  if (other.stream) other.stream->AddRef();
-  if (other.indices) other.indices->AddRef();
+  for (Texture* t : other.textures) BindObject(t);
+  BindObject(other.stream);
+  BindObject(other.indices);
   ReleaseBindings();
   std::memcpy(renderStates, other.renderStates, sizeof renderStates);
   std::memcpy(stageStates, other.stageStates, sizeof stageStates);
@@ -72,12 +71,12 @@ DeviceState& DeviceState::operator=(const DeviceState& other) {
 DeviceState::~DeviceState() { ReleaseBindings(); }
 
 void DeviceState::ReleaseBindings() {
-  for (auto*& t : textures) {
-    if (t) t->Release();
+  for (Texture*& t : textures) {
+    UnbindObject(t);
     t = nullptr;
   }
-  if (stream) stream->Release();
-  if (indices) indices->Release();
+  UnbindObject(stream);
+  UnbindObject(indices);
   stream = nullptr;
   indices = nullptr;
 }
@@ -293,9 +292,11 @@ HRESULT Device::GetTexture(DWORD stage, IDirect3DBaseTexture9** texture) {
 HRESULT Device::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) {
   ++GetCallCounts().setTexture;
   if (stage >= kD3DStageCount) return D3DERR_INVALIDCALL;
-  if (texture) texture->AddRef();
-  if (state_.textures[stage]) state_.textures[stage]->Release();
-  state_.textures[stage] = texture;
+  // Every texture handed out by this stand-in is a Texture.
+  Texture* next = static_cast<Texture*>(static_cast<IDirect3DTexture9*>(texture));
+  BindObject(next);
+  UnbindObject(state_.textures[stage]);
+  state_.textures[stage] = next;
   dirty_ = true;
   return D3D_OK;
 }
@@ -344,9 +345,10 @@ HRESULT Device::GetFVF(DWORD* fvf) {
 HRESULT Device::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset,
                                 UINT stride) {
   if (stream != 0) return D3DERR_INVALIDCALL;
-  if (buffer) buffer->AddRef();
-  if (state_.stream) state_.stream->Release();
-  state_.stream = buffer;
+  VertexBuffer* next = static_cast<VertexBuffer*>(buffer);
+  BindObject(next);
+  UnbindObject(state_.stream);
+  state_.stream = next;
   state_.streamOffset = offset;
   state_.streamStride = stride;
   return D3D_OK;
@@ -363,9 +365,10 @@ HRESULT Device::GetStreamSource(UINT stream, IDirect3DVertexBuffer9** buffer, UI
 }
 
 HRESULT Device::SetIndices(IDirect3DIndexBuffer9* buffer) {
-  if (buffer) buffer->AddRef();
-  if (state_.indices) state_.indices->Release();
-  state_.indices = buffer;
+  IndexBuffer* next = static_cast<IndexBuffer*>(buffer);
+  BindObject(next);
+  UnbindObject(state_.indices);
+  state_.indices = next;
   return D3D_OK;
 }
 
@@ -378,14 +381,11 @@ HRESULT Device::GetIndices(IDirect3DIndexBuffer9** buffer) {
 
 // [BLOCKS] ------------------------------------------------------------------------------------
 StateBlock::StateBlock(Device* device) : device_(device) {
-  device_->AddRef();
+  HoldOwner(device_);
   state_ = device_->state();
 }
 
-StateBlock::~StateBlock() {
-  state_.ReleaseBindings();
-  device_->Release();
-}
+StateBlock::~StateBlock() { state_.ReleaseBindings(); }
 
 HRESULT StateBlock::GetDevice(IDirect3DDevice9** device) { return HandOutDevice(device_, device); }
 
@@ -623,7 +623,7 @@ void Device::ApplyStages() {
   for (DWORD s = 0; s < kD3DStageCount; ++s) {
     const DWORD* ts = state_.stageStates[s];
     glActiveTexture(GLenum(GL_TEXTURE0 + s));
-    Texture* texture = static_cast<Texture*>(state_.textures[s]);
+    Texture* texture = state_.textures[s];
     if (ts[D3DTSS_COLOROP] == D3DTOP_DISABLE) disabledFromHere = true;
     // An unbound stage acts as white: with its unit off the colour passes through unchanged.
     if (disabledFromHere || !texture) {

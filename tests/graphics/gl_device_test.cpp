@@ -491,6 +491,65 @@ TEST_F(DeviceTest, IndexedDrawsFromBuffersWith16And32BitIndices) {
   }
 }
 
+// What the device still binds stays usable after the program let go of it, but neither it nor
+// the device keeps the other alive: releasing the device last frees everything.
+TEST_F(DeviceTest, ObjectsLeftBoundNeitherVanishNorKeepTheDeviceAlive) {
+  IDirect3DTexture9* texture = MakeTexture(1, 1, {0xFFFFFFFFu});
+  IDirect3DTexture9* target = nullptr;
+  ASSERT_EQ(device->CreateTexture(8, 8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8,
+                                  D3DPOOL_DEFAULT, &target, nullptr),
+            D3D_OK);
+  IDirect3DSurface9* surface = nullptr;
+  ASSERT_EQ(target->GetSurfaceLevel(0, &surface), D3D_OK);
+  IDirect3DVertexBuffer9* vb = nullptr;
+  IDirect3DIndexBuffer9* ib = nullptr;
+  ASSERT_EQ(device->CreateVertexBuffer(4 * sizeof(ScreenVertex), D3DUSAGE_DYNAMIC, 0x44,
+                                       D3DPOOL_DEFAULT, &vb, nullptr),
+            D3D_OK);
+  ASSERT_EQ(device->CreateIndexBuffer(6 * 4, D3DUSAGE_DYNAMIC, D3DFMT_INDEX32, D3DPOOL_DEFAULT,
+                                      &ib, nullptr),
+            D3D_OK);
+  void* p = nullptr;
+  vb->Lock(0, 0, &p, 0);
+  ScreenVertex quad[4] = {{-0.5f, -0.5f, 0, 1, 0xFF00FF00}, {7.5f, -0.5f, 0, 1, 0xFF00FF00},
+                          {-0.5f, 7.5f, 0, 1, 0xFF00FF00}, {7.5f, 7.5f, 0, 1, 0xFF00FF00}};
+  std::memcpy(p, quad, sizeof quad);
+  vb->Unlock();
+  ib->Lock(0, 0, &p, 0);
+  const uint32_t idx[6] = {0, 1, 2, 1, 3, 2};
+  std::memcpy(p, idx, sizeof idx);
+  ib->Unlock();
+
+  device->SetTexture(0, texture);
+  device->SetStreamSource(0, vb, 0, sizeof(ScreenVertex));
+  device->SetIndices(ib);
+  device->SetFVF(0x44);
+  ASSERT_EQ(device->SetRenderTarget(0, surface), D3D_OK);
+  IDirect3DStateBlock9* block = nullptr;
+  ASSERT_EQ(device->CreateStateBlock(D3DSBT_ALL, &block), D3D_OK);
+  EXPECT_EQ(block->Release(), 0u);
+  EXPECT_EQ(texture->Release(), 0u);
+  EXPECT_EQ(surface->Release(), 0u);
+  EXPECT_EQ(target->Release(), 0u);
+  EXPECT_EQ(vb->Release(), 0u);
+  EXPECT_EQ(ib->Release(), 0u);
+
+  // The bound buffers and target still draw.
+  device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1, 0);
+  device->SetRenderState(D3DRS_LIGHTING, FALSE);
+  EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK);
+  IDirect3DSurface9* current = nullptr;
+  ASSERT_EQ(device->GetRenderTarget(0, &current), D3D_OK);
+  ExpectNear(PixelOf(current, 4, 4), {0, 255, 0, 0}, 0, "drawn into the released target");
+  // A reference handed out again holds the device again.
+  EXPECT_EQ(device->AddRef(), 3u);
+  EXPECT_EQ(device->Release(), 2u);
+  EXPECT_EQ(current->Release(), 0u);
+
+  EXPECT_EQ(device->Release(), 0u);
+  device = nullptr;
+}
+
 TEST_F(DeviceTest, TexturesKeepExactNonPowerOfTwoSizesAndBgraTexels) {
   IDirect3DTexture9* t = nullptr;
   ASSERT_EQ(device->CreateTexture(640, 320, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t, nullptr),

@@ -369,6 +369,18 @@ TEST_F(ModelDrawTest, SkinnedMeshIsDrawnWhereTheBoneMovedIt) {
   ExpectNear(BackPixel(device, 20, kHeight / 2), Pixel{0, 0, 0}, "moved away");
   ExpectNear(BackPixel(device, kWidth - 20, kHeight / 2), Pixel{255, 255, 255}, "moved here");
   EXPECT_EQ(m->renderer.indexLength, 2u * 12);
+
+  // Closing the model lets the device go of the buffers it drew from.
+  model.reset();
+  IDirect3DVertexBuffer9* stream = nullptr;
+  IDirect3DIndexBuffer9* indices = nullptr;
+  UINT offset = 0, stride = 0;
+  device->GetStreamSource(0, &stream, &offset, &stride);
+  device->GetIndices(&indices);
+  EXPECT_EQ(stream, nullptr);
+  EXPECT_EQ(indices, nullptr);
+  if (stream) stream->Release();
+  if (indices) indices->Release();
 }
 
 // A mesh-less node is drawn from its own vertices: a count beyond them reads nothing more.
@@ -399,6 +411,9 @@ TEST_F(ModelDrawTest, CorpusModelsAreDrawnInTheMiddleOfThePicture) {
                          "stl/triangle.stl",      "ply/cube.ply",         "ply/cube_binary.ply",
                          "ply/cube_uv.ply",       "ply/float-color.ply",  "ter/RealisticTerrain.ter"};
   ModelRenderContext = &context;
+  // The context keeps a pointer to the eye, and the next file's open already sorts by it.
+  sVector3 eye{0, 0, 0};
+  context.cameraEye = &eye;
   for (const char* file : files) {
     SCOPED_TRACE(file);
     std::vector<uint8_t> bytes =
@@ -410,13 +425,12 @@ TEST_F(ModelDrawTest, CorpusModelsAreDrawnInTheMiddleOfThePicture) {
     float centre[3], radius;
     ASSERT_TRUE(OpenCurrentModelFromMemory(file, bytes.data(), bytes.size()));
     ASSERT_TRUE(GetCurrentModelBoundingSphere(centre, &radius));
-    sVector3 eye{centre[0], centre[1] + 3.6f * radius, centre[2] - 4.8f * radius};
+    eye = sVector3{centre[0], centre[1] + 3.6f * radius, centre[2] - 4.8f * radius};
     sVector3 target{centre[0], centre[1], centre[2]};
     sVector3 up{0, 1, 0};
     sMatrix4 view;
     MatrixLookAtLH(&view, &eye, &target, &up);
     device->SetTransform(D3DTS_VIEW, reinterpret_cast<const D3DMATRIX*>(&view));
-    context.cameraEye = &eye;
     reader->ResortByDistance();
     // Emissive white, both sides: every drawn triangle shows whichever way it faces.
     reader->materials.assign(std::max<size_t>(reader->materials.size(), 1), Emissive(1, 1, 1, 1));
