@@ -10,6 +10,7 @@
 #include "graphics/graphics.h"
 #include "graphics/texture.h"
 #include "platform/gl_window.h"
+#include "support/gl_test_support.h"
 
 namespace gl2d {
 
@@ -48,24 +49,7 @@ class GraphicsTest : public ::testing::Test {
 
   // The back buffer as A8R8G8B8 words, rows top first.
   std::vector<uint32_t> ReadBackBuffer() {
-    std::vector<uint32_t> pixels;
-    IDirect3DSurface9* surface = nullptr;
-    if (FAILED(graphics_->device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &surface))) return pixels;
-    D3DSURFACE_DESC desc{};
-    surface->GetDesc(&desc);
-    width_ = static_cast<int>(desc.Width);
-    D3DLOCKED_RECT locked{};
-    if (SUCCEEDED(surface->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
-      pixels.resize(static_cast<size_t>(desc.Width) * desc.Height);
-      for (UINT y = 0; y < desc.Height; ++y) {
-        const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(locked.pBits) +
-                                                            y * locked.Pitch);
-        std::copy(row, row + desc.Width, pixels.begin() + static_cast<size_t>(y) * desc.Width);
-      }
-      surface->UnlockRect();
-    }
-    surface->Release();
-    return pixels;
+    return testing_support::ReadBackBuffer(graphics_->device, &width_);
   }
 
   uint32_t Rgb(const std::vector<uint32_t>& pixels, int x, int y) const {

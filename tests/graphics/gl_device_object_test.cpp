@@ -13,6 +13,7 @@
 #include "graphics/texture.h"
 #include "platform/d3dx9_image.h"
 #include "platform/gl_window.h"
+#include "support/gl_test_support.h"
 #include "support/test_support.h"
 
 namespace {
@@ -68,20 +69,8 @@ class GraphicsTest : public ::testing::Test {
   cGraphics* graphics = nullptr;
 };
 
-struct RgbaPixel {
-  int r, g, b;
-};
-
-RgbaPixel BackPixelOf(IDirect3DDevice9* device, int x, int y) {
-  IDirect3DSurface9* back = nullptr;
-  device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back);
-  D3DLOCKED_RECT locked{};
-  back->LockRect(&locked, nullptr, D3DLOCK_READONLY);
-  uint32_t p = static_cast<const uint32_t*>(locked.pBits)[y * (locked.Pitch / 4) + x];
-  back->UnlockRect();
-  back->Release();
-  return RgbaPixel{int((p >> 16) & 0xFF), int((p >> 8) & 0xFF), int(p & 0xFF)};
-}
+using testing_support::BackBufferPixel;
+using RgbaPixel = testing_support::Rgb;
 
 TEST_F(GraphicsTest, InitMakesTheDeviceWithTheDefaultStates) {
   ASSERT_TRUE(graphics->Init());
@@ -158,11 +147,13 @@ TEST_F(GraphicsTest, CreationFallBacks) {
     EXPECT_EQ(g.hardwareDevice, c.hardware) << c.what;
     EXPECT_EQ(g.hasStencil, c.stencil) << c.what;
     EXPECT_EQ(g.multisampleType, c.samples) << c.what;
-    if (c.options.refuseCreateFlags) EXPECT_EQ(d3d9gl::GetCallCounts().createDevice, 2) << c.what;
+    if (c.options.refuseCreateFlags) {
+      EXPECT_EQ(d3d9gl::GetCallCounts().createDevice, 2) << c.what;
+    }
     // Frames still clear and draw without a stencil buffer.
     EXPECT_TRUE(g.BeginFrame(D3DCOLOR_XRGB(9, 8, 7))) << c.what;
     EXPECT_TRUE(g.EndFrame(false)) << c.what;
-    RgbaPixel p = BackPixelOf(g.device, 3, 3);
+    RgbaPixel p = BackBufferPixel(g.device, 3, 3);
     EXPECT_EQ(p.r, 9) << c.what;
   }
 }
@@ -273,8 +264,8 @@ TEST_F(GraphicsTest, DeviceLossSequenceEndToEnd) {
   EXPECT_EQ(graphics->device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(sScreenVertex)),
             D3D_OK);
   ASSERT_TRUE(graphics->EndFrame(true));
-  RgbaPixel inside = BackPixelOf(graphics->device, 4, 4);
-  RgbaPixel outside = BackPixelOf(graphics->device, 40, 40);
+  RgbaPixel inside = BackBufferPixel(graphics->device, 4, 4);
+  RgbaPixel outside = BackBufferPixel(graphics->device, 40, 40);
   EXPECT_EQ(inside.r, 255);
   EXPECT_EQ(outside.b, 80);
   graphics->RemoveLostListener(&first);

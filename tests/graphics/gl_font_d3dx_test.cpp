@@ -9,6 +9,7 @@
 
 #include "platform/d3dx9.h"
 #include "platform/gl_window.h"
+#include "support/gl_test_support.h"
 #include "support/test_support.h"
 
 namespace {
@@ -60,23 +61,7 @@ class D3DXDeviceTest : public ::testing::Test {
     return font;
   }
 
-  std::vector<uint32_t> ReadBackBuffer() {
-    std::vector<uint32_t> pixels(kWidth * kHeight);
-    IDirect3DSurface9* surface = nullptr;
-    EXPECT_EQ(device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &surface), D3D_OK);
-    if (surface == nullptr) return pixels;
-    D3DLOCKED_RECT locked{};
-    if (SUCCEEDED(surface->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
-      for (int y = 0; y < kHeight; ++y) {
-        const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(locked.pBits) +
-                                                            y * locked.Pitch);
-        std::copy(row, row + kWidth, pixels.begin() + y * kWidth);
-      }
-      surface->UnlockRect();
-    }
-    surface->Release();
-    return pixels;
-  }
+  std::vector<uint32_t> ReadBackBuffer() { return testing_support::ReadBackBuffer(device_); }
 
   // Bounding box of the pixels whose RGB differs from the background.
   static InkBox FindInk(const std::vector<uint32_t>& pixels, uint32_t background) {

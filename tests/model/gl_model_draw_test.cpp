@@ -19,6 +19,7 @@
 #include "model/model.h"
 #include "model/model_open.h"
 #include "platform/gl_window.h"
+#include "support/gl_test_support.h"
 #include "support/test_support.h"
 
 using namespace model;
@@ -29,20 +30,8 @@ constexpr int kWidth = 96;
 constexpr int kHeight = 64;
 constexpr D3DCOLOR kBackground = 0xFF000000;
 
-struct Pixel {
-  int r, g, b;
-};
-
-Pixel BackPixel(IDirect3DDevice9* device, int x, int y) {
-  IDirect3DSurface9* back = nullptr;
-  device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back);
-  D3DLOCKED_RECT locked{};
-  back->LockRect(&locked, nullptr, D3DLOCK_READONLY);
-  uint32_t p = static_cast<const uint32_t*>(locked.pBits)[y * (locked.Pitch / 4) + x];
-  back->UnlockRect();
-  back->Release();
-  return Pixel{int((p >> 16) & 0xFF), int((p >> 8) & 0xFF), int(p & 0xFF)};
-}
+using Pixel = testing_support::Rgb;
+using testing_support::BackBufferPixel;
 
 void ExpectNear(Pixel got, Pixel want, const char* where) {
   EXPECT_NEAR(got.r, want.r, 4) << where;
@@ -160,15 +149,15 @@ TEST_F(ModelDrawTest, OpaqueFirstThenTransparentWithoutDepthWrites) {
   root->AddChild(std::move(child));
 
   DrawFrame(m);
-  ExpectNear(BackPixel(device, kWidth / 2, kHeight / 2), Pixel{64, 64, 128}, "all three");
-  ExpectNear(BackPixel(device, 4, kHeight / 2), Pixel{255, 0, 0}, "red alone");
+  ExpectNear(BackBufferPixel(device, kWidth / 2, kHeight / 2), Pixel{64, 64, 128}, "all three");
+  ExpectNear(BackBufferPixel(device, 4, kHeight / 2), Pixel{255, 0, 0}, "red alone");
   EXPECT_EQ(RenderState(device, D3DRS_ZWRITEENABLE), DWORD(TRUE));
   EXPECT_EQ(RenderState(device, D3DRS_ALPHABLENDENABLE), DWORD(TRUE));
 
   // Only transparent meshes: nothing in the opaque pass, everything in the transparent one.
   red->transparent = 1;
   DrawFrame(m);
-  Pixel centre = BackPixel(device, kWidth / 2, kHeight / 2);
+  Pixel centre = BackBufferPixel(device, kWidth / 2, kHeight / 2);
   EXPECT_GT(centre.b, 100);
   EXPECT_GT(centre.r, 40);
   EXPECT_EQ(RenderState(device, D3DRS_ZWRITEENABLE), DWORD(TRUE));
@@ -193,7 +182,7 @@ TEST_F(ModelDrawTest, CameraPathDrawsTheNearestOpaqueNodeFirst) {
   device->SetRenderState(D3DRS_ZENABLE, FALSE);
   EXPECT_TRUE(m->Render());
   graphics->EndFrame(false);
-  ExpectNear(BackPixel(device, kWidth / 2, kHeight / 2), Pixel{0, 255, 0}, "far drawn last");
+  ExpectNear(BackBufferPixel(device, kWidth / 2, kHeight / 2), Pixel{0, 255, 0}, "far drawn last");
 }
 
 TEST_F(ModelDrawTest, TwoSidedMaterialDrawsBackFacesAndGivesTheCullModeBack) {
@@ -204,10 +193,10 @@ TEST_F(ModelDrawTest, TwoSidedMaterialDrawsBackFacesAndGivesTheCullModeBack) {
   // Reverse the winding: the quad now faces away and is culled unless two-sided.
   for (size_t t = 0; t < mesh->triangles.size(); t += 3) std::swap(mesh->triangles[t + 1], mesh->triangles[t + 2]);
   DrawFrame(m);
-  ExpectNear(BackPixel(device, kWidth / 2, kHeight / 2), Pixel{0, 0, 0}, "culled");
+  ExpectNear(BackBufferPixel(device, kWidth / 2, kHeight / 2), Pixel{0, 0, 0}, "culled");
   m->materials[0].twoSided = 1;
   DrawFrame(m);
-  ExpectNear(BackPixel(device, kWidth / 2, kHeight / 2), Pixel{255, 255, 0}, "two-sided");
+  ExpectNear(BackBufferPixel(device, kWidth / 2, kHeight / 2), Pixel{255, 255, 0}, "two-sided");
   EXPECT_EQ(graphics->GetCullMode(), 3);
 }
 
@@ -218,7 +207,7 @@ TEST_F(ModelDrawTest, MeshWithoutMaterialKeepsThePreviousOne) {
   AddQuad(m->root.get(), m->AddMesh(m->root.get(), 0), -3, -3, -1, 3, 4);
   AddQuad(m->root.get(), m->AddMesh(m->root.get(), -1), 1, -3, 3, 3, 4);
   DrawFrame(m);
-  ExpectNear(BackPixel(device, kWidth - 10, kHeight / 2), Pixel{0, 255, 255}, "second mesh");
+  ExpectNear(BackBufferPixel(device, kWidth - 10, kHeight / 2), Pixel{0, 255, 255}, "second mesh");
 }
 
 TEST_F(ModelDrawTest, NotLoadedDrawsNothing) {
@@ -366,8 +355,8 @@ TEST_F(ModelDrawTest, SkinnedMeshIsDrawnWhereTheBoneMovedIt) {
   ASSERT_TRUE(graphics->BeginFrame(kBackground));
   EXPECT_TRUE(m->RenderAnimated(0));
   graphics->EndFrame(false);
-  ExpectNear(BackPixel(device, 20, kHeight / 2), Pixel{0, 0, 0}, "moved away");
-  ExpectNear(BackPixel(device, kWidth - 20, kHeight / 2), Pixel{255, 255, 255}, "moved here");
+  ExpectNear(BackBufferPixel(device, 20, kHeight / 2), Pixel{0, 0, 0}, "moved away");
+  ExpectNear(BackBufferPixel(device, kWidth - 20, kHeight / 2), Pixel{255, 255, 255}, "moved here");
   EXPECT_EQ(m->renderer.indexLength, 2u * 12);
 
   // Closing the model lets the device go of the buffers it drew from.
@@ -398,7 +387,7 @@ TEST_F(ModelDrawTest, MeshlessNodeDrawsOnlyItsOwnVertices) {
   m->faceCount = 1000000;
   m->ResortByDistance();
   DrawFrame(m);
-  ExpectNear(BackPixel(device, kWidth / 2, kHeight / 2), Pixel{255, 0, 255}, "drawn");
+  ExpectNear(BackBufferPixel(device, kWidth / 2, kHeight / 2), Pixel{255, 0, 255}, "drawn");
   EXPECT_EQ(graphics->GetCullMode(), 2);
 }
 
@@ -439,12 +428,13 @@ TEST_F(ModelDrawTest, CorpusModelsAreDrawnInTheMiddleOfThePicture) {
     graphics->SetCullMode(1);
     DrawFrame(reader.get());
     int inside = 0, outside = 0;
+    std::vector<uint32_t> pixels = testing_support::ReadBackBuffer(device);
+    ASSERT_EQ(pixels.size(), size_t(kWidth) * kHeight);
     for (int y = 0; y < kHeight; ++y) {
       for (int x = 0; x < kWidth; ++x) {
-        Pixel p = BackPixel(device, x, y);
         // The bounding sphere seen from 6 radii spans about 13 pixels each way from the middle.
         bool middle = std::abs(x - kWidth / 2) < 18 && std::abs(y - kHeight / 2) < 18;
-        if (p.r + p.g + p.b > 0) ++(middle ? inside : outside);
+        if (pixels[size_t(y) * kWidth + x] & 0xFFFFFF) ++(middle ? inside : outside);
       }
     }
     EXPECT_GT(inside, 4);
