@@ -90,6 +90,35 @@ class DeviceTest : public ::testing::Test {
     return t;
   }
 
+  // Pixels [0, size) square in one colour: four pre-transformed vertices (FVF 0x44) and six
+  // indices of the given format.
+  bool MakeQuadBuffers(float size, D3DCOLOR color, D3DFORMAT indexFormat, D3DPOOL pool,
+                       IDirect3DVertexBuffer9** vb, IDirect3DIndexBuffer9** ib) {
+    const UINT indexSize = indexFormat == D3DFMT_INDEX32 ? 4 : 2;
+    if (FAILED(device->CreateVertexBuffer(4 * sizeof(ScreenVertex), D3DUSAGE_DYNAMIC, 0x44, pool,
+                                          vb, nullptr)) ||
+        FAILED(device->CreateIndexBuffer(6 * indexSize, D3DUSAGE_DYNAMIC, indexFormat, pool, ib,
+                                         nullptr)))
+      return false;
+    const float e = size - 0.5f;
+    ScreenVertex quad[4] = {{-0.5f, -0.5f, 0, 1, color}, {e, -0.5f, 0, 1, color},
+                            {-0.5f, e, 0, 1, color}, {e, e, 0, 1, color}};
+    void* p = nullptr;
+    if (FAILED((*vb)->Lock(0, 0, &p, 0))) return false;
+    std::memcpy(p, quad, sizeof quad);
+    (*vb)->Unlock();
+    if (FAILED((*ib)->Lock(0, 0, &p, 0))) return false;
+    const uint32_t idx[6] = {0, 1, 2, 1, 3, 2};
+    for (int i = 0; i < 6; ++i) {
+      if (indexSize == 4)
+        static_cast<uint32_t*>(p)[i] = idx[i];
+      else
+        static_cast<uint16_t*>(p)[i] = uint16_t(idx[i]);
+    }
+    (*ib)->Unlock();
+    return true;
+  }
+
   void FillRectRhw(float x1, float y1, float x2, float y2, D3DCOLOR color) {
     // Texel-exact: Direct3D's pixel centres are at integers, so edges sit at -0.5.
     ScreenVertex v[4] = {{x1 - 0.5f, y2 - 0.5f, 0, 1, color},
@@ -457,27 +486,7 @@ TEST_F(DeviceTest, IndexedDrawsFromBuffersWith16And32BitIndices) {
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1, 0);
     IDirect3DVertexBuffer9* vb = nullptr;
     IDirect3DIndexBuffer9* ib = nullptr;
-    ASSERT_EQ(device->CreateVertexBuffer(4 * sizeof(ScreenVertex), 0, 0x44, D3DPOOL_MANAGED, &vb,
-                                         nullptr),
-              D3D_OK);
-    UINT indexSize = format == D3DFMT_INDEX32 ? 4 : 2;
-    ASSERT_EQ(device->CreateIndexBuffer(6 * indexSize, 0, format, D3DPOOL_MANAGED, &ib, nullptr),
-              D3D_OK);
-    void* p = nullptr;
-    vb->Lock(0, 0, &p, 0);
-    ScreenVertex quad[4] = {{-0.5f, -0.5f, 0, 1, 0xFFFF00FF}, {15.5f, -0.5f, 0, 1, 0xFFFF00FF},
-                            {-0.5f, 15.5f, 0, 1, 0xFFFF00FF}, {15.5f, 15.5f, 0, 1, 0xFFFF00FF}};
-    std::memcpy(p, quad, sizeof quad);
-    vb->Unlock();
-    ib->Lock(0, 0, &p, 0);
-    const uint32_t idx[6] = {0, 1, 2, 1, 3, 2};
-    for (int i = 0; i < 6; ++i) {
-      if (indexSize == 4)
-        static_cast<uint32_t*>(p)[i] = idx[i];
-      else
-        static_cast<uint16_t*>(p)[i] = uint16_t(idx[i]);
-    }
-    ib->Unlock();
+    ASSERT_TRUE(MakeQuadBuffers(16, 0xFFFF00FF, format, D3DPOOL_MANAGED, &vb, &ib));
     device->SetFVF(0x44);
     device->SetStreamSource(0, vb, 0, sizeof(ScreenVertex));
     device->SetIndices(ib);
@@ -503,22 +512,7 @@ TEST_F(DeviceTest, ObjectsLeftBoundNeitherVanishNorKeepTheDeviceAlive) {
   ASSERT_EQ(target->GetSurfaceLevel(0, &surface), D3D_OK);
   IDirect3DVertexBuffer9* vb = nullptr;
   IDirect3DIndexBuffer9* ib = nullptr;
-  ASSERT_EQ(device->CreateVertexBuffer(4 * sizeof(ScreenVertex), D3DUSAGE_DYNAMIC, 0x44,
-                                       D3DPOOL_DEFAULT, &vb, nullptr),
-            D3D_OK);
-  ASSERT_EQ(device->CreateIndexBuffer(6 * 4, D3DUSAGE_DYNAMIC, D3DFMT_INDEX32, D3DPOOL_DEFAULT,
-                                      &ib, nullptr),
-            D3D_OK);
-  void* p = nullptr;
-  vb->Lock(0, 0, &p, 0);
-  ScreenVertex quad[4] = {{-0.5f, -0.5f, 0, 1, 0xFF00FF00}, {7.5f, -0.5f, 0, 1, 0xFF00FF00},
-                          {-0.5f, 7.5f, 0, 1, 0xFF00FF00}, {7.5f, 7.5f, 0, 1, 0xFF00FF00}};
-  std::memcpy(p, quad, sizeof quad);
-  vb->Unlock();
-  ib->Lock(0, 0, &p, 0);
-  const uint32_t idx[6] = {0, 1, 2, 1, 3, 2};
-  std::memcpy(p, idx, sizeof idx);
-  ib->Unlock();
+  ASSERT_TRUE(MakeQuadBuffers(8, 0xFF00FF00, D3DFMT_INDEX32, D3DPOOL_DEFAULT, &vb, &ib));
 
   device->SetTexture(0, texture);
   device->SetStreamSource(0, vb, 0, sizeof(ScreenVertex));
