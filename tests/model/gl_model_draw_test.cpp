@@ -127,6 +127,7 @@ class ModelDrawTest : public ::testing::Test {
   cGraphics* graphics = nullptr;
   IDirect3DDevice9* device = nullptr;
   sRenderContext context;
+  sVector3 eye{0, 0, 0};  // outlives every draw and open of a test
   std::unique_ptr<cModel> model;
 };
 
@@ -165,7 +166,6 @@ TEST_F(ModelDrawTest, OpaqueFirstThenTransparentWithoutDepthWrites) {
 
 // With a camera the opaque meshes go nearest node first, the transparent ones in tree order.
 TEST_F(ModelDrawTest, CameraPathDrawsTheNearestOpaqueNodeFirst) {
-  sVector3 eye{0, 0, 0};
   context.cameraEye = &eye;
   cBuiltModel* m = MakeModel();
   m->materials = {Emissive(1, 0, 0, 1), Emissive(0, 1, 0, 1)};
@@ -374,7 +374,6 @@ TEST_F(ModelDrawTest, SkinnedMeshIsDrawnWhereTheBoneMovedIt) {
 
 // A mesh-less node is drawn from its own vertices: a count beyond them reads nothing more.
 TEST_F(ModelDrawTest, MeshlessNodeDrawsOnlyItsOwnVertices) {
-  sVector3 eye{0, 0, 0};
   context.cameraEye = &eye;
   cBuiltModel* m = MakeModel();
   m->materials = {Emissive(1, 0, 1, 1)};
@@ -401,7 +400,6 @@ TEST_F(ModelDrawTest, CorpusModelsAreDrawnInTheMiddleOfThePicture) {
                          "ply/cube_uv.ply",       "ply/float-color.ply",  "ter/RealisticTerrain.ter"};
   ModelRenderContext = &context;
   // The context keeps a pointer to the eye, and the next file's open already sorts by it.
-  sVector3 eye{0, 0, 0};
   context.cameraEye = &eye;
   for (const char* file : files) {
     SCOPED_TRACE(file);
