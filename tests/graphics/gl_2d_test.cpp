@@ -6,6 +6,7 @@
 #include <string>
 
 #include "graphics/font.h"
+#include "support/gl_test_support.h"
 #include "support/test_support.h"
 #include "gl_2d_support.h"
 
@@ -216,10 +217,8 @@ TEST_F(Graphics2DTest, SaveAndRestoreStates) {
 }
 
 // [SCENE] -------------------------------------------------------------------------------------
-// Per-channel tolerance against the golden picture; a few pixels of glyph edges may differ more
-// between FreeType builds.
-constexpr int kChannelTolerance = 3;
-constexpr size_t kOutlierPixelsAllowed = 40;
+// A few pixels of glyph edges may differ more between FreeType builds.
+constexpr testing_support::GoldenTolerance kGoldenTolerance{3, 40};
 
 TEST_F(Graphics2DTest, TestSceneMatchesItsGoldenPicture) {
   cFont song;
@@ -258,28 +257,8 @@ TEST_F(Graphics2DTest, TestSceneMatchesItsGoldenPicture) {
   DecodedImage scene;
   ASSERT_TRUE(DecodeImageFromMemory(written.data(), written.size(), &scene));
 
-  const std::string goldenPath = testing_support::DataPath("golden/gl_2d_scene.png");
-  if (std::getenv("VIEWER_WRITE_GOLDEN") != nullptr) {
-    ASSERT_TRUE(graphics_->SaveScreenshot(testing_support::ToProgramPath(goldenPath).c_str(), D3DXIFF_PNG));
-  }
-  const std::vector<uint8_t> goldenBytes = testing_support::ReadHostFile(goldenPath);
-  DecodedImage golden;
-  ASSERT_TRUE(DecodeImageFromMemory(goldenBytes.data(), goldenBytes.size(), &golden))
-      << "missing golden picture " << goldenPath;
-  ASSERT_EQ(scene.width, golden.width);
-  ASSERT_EQ(scene.height, golden.height);
-  size_t outliers = 0;
-  for (size_t i = 0; i < scene.argb.size(); ++i) {
-    for (int shift : {0, 8, 16}) {
-      const int a = static_cast<int>((scene.argb[i] >> shift) & 0xFF);
-      const int b = static_cast<int>((golden.argb[i] >> shift) & 0xFF);
-      if (std::abs(a - b) > kChannelTolerance) {
-        ++outliers;
-        break;
-      }
-    }
-  }
-  EXPECT_LE(outliers, kOutlierPixelsAllowed);
+  testing_support::ExpectMatchesGolden("gl_2d_scene.png", scene.argb, int(scene.width),
+                                       int(scene.height), kGoldenTolerance);
 }
 
 }  // namespace

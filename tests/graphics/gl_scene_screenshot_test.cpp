@@ -2,7 +2,7 @@
 // the viewer's camera and projection, outlines, a fill, a circle and a line each of Chinese and
 // Latin text on top, written through cGraphics' own screenshot and compared with its golden
 // picture (tests/data/golden/scene_screenshot.png). The picture is left in the working folder
-// for a person to look at; VIEWER_WRITE_GOLDEN (any value) rewrites the golden from it.
+// for a person to look at.
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -14,6 +14,7 @@
 #include "graphics/font.h"
 #include "model/model_open.h"
 #include "platform/d3dx9_image.h"
+#include "support/gl_test_support.h"
 #include "support/test_support.h"
 #include "gl_2d_support.h"
 
@@ -31,8 +32,7 @@ constexpr const char* kScreenshotName = "scene_screenshot.png";
 
 // Glyph edges may differ a little between FreeType builds and the model's edges between Mesa
 // rasterisers: each channel may be off by a few levels, a few pixels by more.
-constexpr int kChannelTolerance = 3;
-constexpr size_t kOutlierPixelsAllowed = 60;
+constexpr testing_support::GoldenTolerance kGoldenTolerance{3, 60};
 
 // Near and far planes the model view uses for a model of this extent (its bounding radius).
 void ModelClipPlanes(float extent, float* nearPlane, float* farPlane) {
@@ -50,21 +50,6 @@ void ModelClipPlanes(float extent, float* nearPlane, float* farPlane) {
 int Channel(uint32_t argb, int shift) { return static_cast<int>((argb >> shift) & 0xFF); }
 
 int Brightness(uint32_t argb) { return Channel(argb, 16) + Channel(argb, 8) + Channel(argb, 0); }
-
-// Pixels with a channel further from the golden one than the tolerance.
-size_t CountOutliers(const DecodedImage& picture, const DecodedImage& golden) {
-  size_t outliers = 0;
-  for (size_t i = 0; i < picture.argb.size(); ++i) {
-    for (int shift : {0, 8, 16}) {
-      if (std::abs(Channel(picture.argb[i], shift) - Channel(golden.argb[i], shift)) >
-          kChannelTolerance) {
-        ++outliers;
-        break;
-      }
-    }
-  }
-  return outliers;
-}
 
 class SceneScreenshotTest : public gl2d::GraphicsTest {
  protected:
@@ -205,19 +190,8 @@ TEST_F(SceneScreenshotTest, LitModelWithPrimitivesAndTextMatchesItsGoldenPicture
   EXPECT_GT(brightest, 400) << "the model is not lit";
   EXPECT_GT(brightest - darkest, 150) << "the model is not shaded";
 
-  const std::string goldenPath = testing_support::DataPath("golden/scene_screenshot.png");
-  if (std::getenv("VIEWER_WRITE_GOLDEN") != nullptr) {
-    ASSERT_TRUE(graphics_->SaveScreenshot(testing_support::ToProgramPath(goldenPath).c_str(),
-                                          D3DXIFF_PNG));
-  }
-  const std::vector<uint8_t> goldenBytes = testing_support::ReadHostFile(goldenPath);
-  ASSERT_FALSE(goldenBytes.empty()) << "missing golden picture " << goldenPath;
-  DecodedImage golden;
-  ASSERT_TRUE(DecodeImageFromMemory(goldenBytes.data(), goldenBytes.size(), &golden)) << goldenPath;
-  ASSERT_EQ(golden.width, picture.width);
-  ASSERT_EQ(golden.height, picture.height);
-  EXPECT_LE(CountOutliers(picture, golden), kOutlierPixelsAllowed)
-      << "compare " << kScreenshotName << " in the working folder with " << goldenPath;
+  testing_support::ExpectMatchesGolden(kScreenshotName, picture.argb, kWidth, kHeight,
+                                       kGoldenTolerance);
 }
 
 }  // namespace
