@@ -1,4 +1,4 @@
-// The model's records, its construction and clearing, file reading and the texture calls.
+// The model's records, its construction and clearing, file reading and the texture search.
 #include "model/model.h"
 
 #include <cfloat>
@@ -9,6 +9,7 @@
 #include <sys/mman.h>
 #endif
 
+#include "graphics/texture_manager.h"
 #include "platform/win_base.h"
 
 namespace geometry {
@@ -42,7 +43,6 @@ sVector3 cAABB::Center() const {
 namespace model {
 
 namespace {
-sTextureCalls g_textureCalls;
 
 float ClampPower(float power) {
   if (power < 0) return 0;
@@ -237,13 +237,11 @@ void cModel::ClearCommon() {
     for (sModelMaterial& material : materials) {
       uint32_t count = material.textureCount < 8 ? material.textureCount : 8;
       for (uint32_t i = 0; i < count; ++i) {
-        if (material.textureIds[i] && g_textureCalls.release)
-          g_textureCalls.release(context->textureManager, material.textureIds[i]);
+        ReleaseTexture(material.textureIds[i]);
         material.textureIds[i] = 0;
       }
     }
-    if (defaultTexture && g_textureCalls.release)
-      g_textureCalls.release(context->textureManager, defaultTexture);
+    ReleaseTexture(defaultTexture);
     defaultTexture = 0;
   }
   // The maps point into the tree: empty them before it goes.
@@ -331,9 +329,6 @@ void cModel::ClearError() {
 
 // Textures --------------------------------------------------------------------------------------
 
-void SetTextureCalls(const sTextureCalls& calls) { g_textureCalls = calls; }
-const sTextureCalls& TextureCalls() { return g_textureCalls; }
-
 std::vector<std::string> TextureSearchPaths(const std::string& modelFile, const char* name) {
   std::vector<std::string> tries;
   if (!name) return tries;
@@ -363,13 +358,24 @@ std::vector<std::string> TextureSearchPaths(const std::string& modelFile, const 
 
 void cModel::FindTexture(uint32_t* slot, const char* textureName) {
   if (!slot || !context || !context->textureManager || !textureName) return;
-  if (*slot && g_textureCalls.release) g_textureCalls.release(context->textureManager, *slot);
+  ReleaseTexture(*slot);
   *slot = 0;
-  if (!g_textureCalls.load) return;
+  // Each try goes through the platform's file functions, so a Windows path ("tex\Wood.PNG") finds
+  // the file "tex/wood.png" here too.
   for (const std::string& path : TextureSearchPaths(fileName, textureName)) {
-    *slot = g_textureCalls.load(context->textureManager, context->graphics, path.c_str());
+    *slot = context->textureManager->LoadTexture(context->graphics, path.c_str(), D3DFMT_UNKNOWN,
+                                                 true);
     if (*slot) return;
   }
+}
+
+cTexture* cModel::TextureOf(uint32_t id) const {
+  if (!id || !context || !context->textureManager) return nullptr;
+  return context->textureManager->GetTexture(id);
+}
+
+void cModel::ReleaseTexture(uint32_t id) {
+  if (id && context && context->textureManager) context->textureManager->Release(id);
 }
 
 void cModel::ReleaseNodeTextures(sNode* node) {
@@ -379,8 +385,7 @@ void cModel::ReleaseNodeTextures(sNode* node) {
     sNode* n = stack.back();
     stack.pop_back();
     for (auto& mesh : n->meshes) {
-      if (mesh->textureId && g_textureCalls.release)
-        g_textureCalls.release(context->textureManager, mesh->textureId);
+      ReleaseTexture(mesh->textureId);
       mesh->textureId = 0;
     }
     for (auto& child : n->children) stack.push_back(child.get());

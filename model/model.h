@@ -3,7 +3,7 @@
 //
 // [RECORDS]   bounds, polygons, materials, bones, meshes, nodes, animations, render context
 // [MODEL]     cModel: the twelve virtual operations, the shared post-processing, the fields
-// [TEXTURES]  how the model reaches the texture cache (installed by the application)
+// [TEXTURES]  the texture search paths
 //
 // Every array is a std::vector owned by its holder and every child record a std::unique_ptr, so a
 // failed load that returns early leaks nothing. Names are std::string; an empty name matches only
@@ -229,8 +229,16 @@ class cModel {
   void SortNodesByDistance(sNode* node);
   void ResortByDistance();
   void ReleaseNodeTextures(sNode* node);
-  // Finds a texture file (as named, in the model's folder, up its parent folders) and loads it.
+  // Finds a texture file (as named, in the model's folder, up its parent folders) and loads it
+  // through the context's texture cache. A non-zero id already in the slot is released first; the
+  // slot ends with the id found, or 0 (then the mesh draws untextured). Nothing happens without a
+  // context, a texture manager or a name.
   void FindTexture(uint32_t* slot, const char* textureName);
+  // The cached texture of an id through the context's texture manager; null for 0, an unknown
+  // id, or textures off.
+  cTexture* TextureOf(uint32_t id) const;
+  // Gives an id back to the context's texture manager (nothing for 0 or textures off).
+  void ReleaseTexture(uint32_t id);
   void ComputeNodeBounds(sNode* node);
   void BakeNodeTransforms(sNode* node);
   void FlipHandedness();
@@ -309,19 +317,6 @@ void ReserveLarge(std::vector<T>* array, size_t count) {
 }
 
 // [TEXTURES] ----------------------------------------------------------------------------------
-// The model reaches the texture cache only through these calls, which the application installs
-// once with the real cTextureManager (and tests with fakes). Until installed, nothing loads and
-// every id is 0.
-struct sTextureCalls {
-  // Loads (or finds in the cache) a texture file by program path; 0 when it cannot be loaded.
-  uint32_t (*load)(cTextureManager* manager, cGraphics* graphics, const char* name) = nullptr;
-  void (*release)(cTextureManager* manager, uint32_t id) = nullptr;
-  cTexture* (*get)(cTextureManager* manager, uint32_t id) = nullptr;
-  bool (*hasAlpha)(cTextureManager* manager, uint32_t id) = nullptr;
-};
-void SetTextureCalls(const sTextureCalls& calls);
-const sTextureCalls& TextureCalls();
-
 // The program paths FindTexture tries, in order, for a texture named in a model file.
 std::vector<std::string> TextureSearchPaths(const std::string& modelFile, const char* name);
 

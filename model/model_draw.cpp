@@ -29,12 +29,6 @@ uint32_t WholeTriangles(uint32_t wanted, size_t vertexCount) {
   return uint32_t(std::min<size_t>(wanted, vertexCount / 3));
 }
 
-cTexture* TextureOf(const sRenderContext* context, uint32_t id) {
-  const sTextureCalls& calls = TextureCalls();
-  if (!id || !context || !context->textureManager || !calls.get) return nullptr;
-  return calls.get(context->textureManager, id);
-}
-
 // Skinning of a node before the first mesh of a pass: every node of an animated model (its
 // vertices go to world space), only nodes with bones otherwise.
 bool SkinBeforeFirstMesh(cModel& m, sNode* node, bool updateSkin) {
@@ -178,7 +172,7 @@ bool cModel::DrawNodeOwnMeshes(sNode* node) {
   if (node->vertices.empty()) return true;
   // A mesh-less node (an STL model's root) is one plain triangle list of its own vertices.
   if (!materials.empty()) SetDeviceMaterial(materials[0].ToDeviceMaterial());
-  if (context && context->textureManager) SetDeviceTexture(TextureOf(context, defaultTexture));
+  if (context && context->textureManager) SetDeviceTexture(TextureOf(defaultTexture));
   IDirect3DDevice9* device = DeviceOf(renderer);
   const uint32_t count = WholeTriangles(UINT32_MAX, node->vertices.size());
   if (device && count > 0) {
@@ -261,11 +255,11 @@ void cModel::ApplyMaterial(const sMesh& mesh) {
   if (material && material->textureCount > 0) {
     const uint32_t count = std::min<uint32_t>(material->textureCount, 8);
     for (uint32_t i = 0; i < count; ++i)
-      if (graphics) graphics->SetTexture(int(i), TextureOf(context, material->textureIds[i]));
+      if (graphics) graphics->SetTexture(int(i), TextureOf(material->textureIds[i]));
   } else if (mesh.textureId) {
-    if (graphics) graphics->SetTexture(0, TextureOf(context, mesh.textureId));
+    if (graphics) graphics->SetTexture(0, TextureOf(mesh.textureId));
   } else {
-    SetDeviceTexture(TextureOf(context, defaultTexture));
+    SetDeviceTexture(TextureOf(defaultTexture));
   }
 }
 

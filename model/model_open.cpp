@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "graphics/texture.h"
+#include "graphics/texture_manager.h"
+
 model::cModel* CurrentModel = nullptr;
 model::sRenderContext* ModelRenderContext = nullptr;
 
@@ -47,11 +50,11 @@ bool OpenCurrentModelFromMemory(const char* fileName, const uint8_t* data, size_
 bool SetCurrentModelDefaultTexture(const char* fileName) {
   model::cModel* m = CurrentModel;
   if (!m || !m->loaded || !m->context) return false;
-  const model::sTextureCalls& calls = model::TextureCalls();
-  if (m->defaultTexture && calls.release) calls.release(m->context->textureManager, m->defaultTexture);
+  m->ReleaseTexture(m->defaultTexture);
   m->defaultTexture = 0;
-  if (calls.load && fileName)
-    m->defaultTexture = calls.load(m->context->textureManager, m->context->graphics, fileName);
+  if (m->context->textureManager && fileName)
+    m->defaultTexture = m->context->textureManager->LoadTexture(m->context->graphics, fileName,
+                                                                D3DFMT_UNKNOWN, true);
   return m->defaultTexture != 0;
 }
 
@@ -110,15 +113,15 @@ void cModel::BindBones(sNode* node) {
 
 void cModel::FlagTransparentMeshes(sNode* node) {
   if (!node) return;
-  const sTextureCalls& calls = TextureCalls();
   for (auto& mesh : node->meshes) {
     if (mesh->materialIndex < 0 || size_t(mesh->materialIndex) >= materials.size()) continue;
     const sModelMaterial& material = materials[size_t(mesh->materialIndex)];
     float alpha = material.diffuse[3];
     mesh->transparent = (alpha < 1.0f || std::isnan(alpha)) ? 1 : 0;
-    if (!mesh->transparent && context && context->textureManager && calls.hasAlpha) {
+    if (!mesh->transparent) {
       uint32_t id = material.textureCount > 0 ? material.textureIds[0] : mesh->textureId;
-      if (id && calls.hasAlpha(context->textureManager, id)) mesh->transparent = 1;
+      const cTexture* texture = TextureOf(id);
+      if (texture && texture->hasAlpha) mesh->transparent = 1;
     }
   }
   for (auto& child : node->children) FlagTransparentMeshes(child.get());

@@ -18,6 +18,7 @@
 #include "graphics/texture_manager.h"
 #include "model/model.h"
 #include "model/model_open.h"
+#include "model/model_ply.h"
 #include "platform/gl_window.h"
 #include "support/gl_test_support.h"
 #include "support/test_support.h"
@@ -99,8 +100,10 @@ class ModelDrawTest : public ::testing::Test {
     context.graphics = graphics;
   }
   void TearDown() override {
+    // The model gives its texture ids back to the cache, so it goes first.
     model.reset();
-    SetTextureCalls(sTextureCalls());
+    context.textureManager = nullptr;
+    textures.reset();
     delete graphics;
     Graphics = nullptr;
     DestroyGLTestWindow(MainWindow);
@@ -128,6 +131,7 @@ class ModelDrawTest : public ::testing::Test {
   IDirect3DDevice9* device = nullptr;
   sRenderContext context;
   sVector3 eye{0, 0, 0};  // outlives every draw and open of a test
+  std::unique_ptr<cTextureManager> textures;
   std::unique_ptr<cModel> model;
 };
 
@@ -218,31 +222,17 @@ TEST_F(ModelDrawTest, NotLoadedDrawsNothing) {
   EXPECT_FALSE(m->DrawNode(m->root.get(), 0));
 }
 
-// Texture stages: fake cache calls hand out real device textures by id.
-std::map<uint32_t, cTexture*>* g_fakeTextures = nullptr;
-cTexture* FakeGet(cTextureManager*, uint32_t id) {
-  auto it = g_fakeTextures->find(id);
-  return it == g_fakeTextures->end() ? nullptr : it->second;
-}
-
+// Texture stages: the cache's own textures, bound by id.
 TEST_F(ModelDrawTest, MaterialTexturesGoToTheirStagesElseMeshThenDefault) {
-  std::map<uint32_t, cTexture*> textures;
-  std::vector<std::unique_ptr<cTexture>> owned;
-  for (uint32_t id = 2000; id < 2005; ++id) {
-    auto t = std::make_unique<cTexture>();
-    ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t->d3dTexture,
-                                    nullptr),
-              D3D_OK);
-    t->id = id;
-    textures[id] = t.get();
-    owned.push_back(std::move(t));
+  textures = std::make_unique<cTextureManager>();
+  context.textureManager = textures.get();
+  std::map<uint32_t, IDirect3DTexture9*> made;
+  for (const char* name : {"t0", "t1", "t2", "t3", "t4"}) {
+    uint32_t id = textures->CreateNamedTexture(name, 4, 4, D3DFMT_A8R8G8B8, 0);
+    ASSERT_NE(id, 0u);
+    made[id] = textures->GetTexture(id)->d3dTexture;
   }
-  g_fakeTextures = &textures;
-  sTextureCalls calls;
-  calls.get = FakeGet;
-  SetTextureCalls(calls);
-  cTextureManager manager;
-  context.textureManager = &manager;
+  ASSERT_EQ(made.begin()->first, 2000u);
 
   cBuiltModel* m = MakeModel();
   m->materials.resize(2);
@@ -259,18 +249,18 @@ TEST_F(ModelDrawTest, MaterialTexturesGoToTheirStagesElseMeshThenDefault) {
   sMesh mesh;
   mesh.materialIndex = 0;
   m->ApplyMaterial(mesh);
-  for (uint32_t i = 0; i < 3; ++i) EXPECT_EQ(bound(i), textures[2000 + i]->d3dTexture) << i;
+  for (uint32_t i = 0; i < 3; ++i) EXPECT_EQ(bound(i), made[2000 + i]) << i;
 
   mesh.materialIndex = 1;
   mesh.textureId = 2003;
   m->ApplyMaterial(mesh);
-  EXPECT_EQ(bound(0), textures[2003]->d3dTexture);
-  EXPECT_EQ(bound(1), textures[2001]->d3dTexture) << "higher stages keep theirs";
+  EXPECT_EQ(bound(0), made[2003]);
+  EXPECT_EQ(bound(1), made[2001]) << "higher stages keep theirs";
 
   mesh.textureId = 0;
   m->defaultTexture = 2004;
   m->ApplyMaterial(mesh);
-  EXPECT_EQ(bound(0), textures[2004]->d3dTexture);
+  EXPECT_EQ(bound(0), made[2004]);
   m->defaultTexture = 0;
   m->ApplyMaterial(mesh);
   EXPECT_EQ(bound(0), nullptr);
@@ -282,7 +272,77 @@ TEST_F(ModelDrawTest, MaterialTexturesGoToTheirStagesElseMeshThenDefault) {
   EXPECT_EQ(bound(0), nullptr);
   device->SetTexture(1, nullptr);
   device->SetTexture(2, nullptr);
-  g_fakeTextures = nullptr;
+}
+
+// A PLY file as MeshLab writes it when the mesh has a texture: "comment TextureFile <name>".
+// The PLY reader ignores comments; this test reader looks the name up the way every reader that
+// names textures does, and draws the mesh with an emissive white material so a pixel shows the
+// sampled texel.
+class cTexturedPly : public cModelPLY {
+ public:
+  bool LoadFromMemory(const uint8_t* data, size_t size) override {
+    if (!cModelPLY::LoadFromMemory(data, size)) return false;
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    const std::string key = "comment TextureFile ";
+    const size_t at = text.find(key);
+    if (at == std::string::npos || !root || root->meshes.empty()) return false;
+    const size_t end = text.find('\n', at);
+    const std::string name = text.substr(at + key.size(), end - at - key.size());
+    materials = {Emissive(1, 1, 1, 1)};
+    root->meshes[0]->materialIndex = 0;
+    FindTexture(&root->meshes[0]->textureId, name.c_str());
+    return true;
+  }
+};
+
+// Opens a fixture through the open sequence by its program path, as the shell does.
+cTexturedPly* OpenTexturedPly(const std::string& fixture) {
+  auto reader = std::make_unique<cTexturedPly>();
+  CurrentModel = reader.get();
+  std::string path = testing_support::ToProgramPath(testing_support::DataPath(fixture));
+  if (!OpenCurrentModel(path.c_str())) {
+    CurrentModel = nullptr;
+    return nullptr;
+  }
+  return reader.release();
+}
+
+// The file names "Maps\Checker.PNG"; the picture is maps/checker.png beside it (red left half,
+// blue right half). The search finds it in the model's folder whatever the letter case, and the
+// quad shows both halves; the cache gets its reference back when the model closes.
+TEST_F(ModelDrawTest, TextureNamedInAnotherCaseInASubFolderIsFoundAndDrawn) {
+  textures = std::make_unique<cTextureManager>();
+  context.textureManager = textures.get();
+  ModelRenderContext = &context;
+  model.reset(OpenTexturedPly("model/textured/quad.ply"));
+  ModelRenderContext = nullptr;
+  CurrentModel = nullptr;
+  ASSERT_NE(model, nullptr);
+  const uint32_t id = model->root->meshes[0]->textureId;
+  ASSERT_NE(id, 0u);
+  ASSERT_NE(textures->GetTexture(id), nullptr);
+  EXPECT_EQ(textures->GetTexture(id)->refCount, 1);
+  DrawFrame(model.get());
+  ExpectNear(BackBufferPixel(device, kWidth / 2 - 12, kHeight / 2), Pixel{255, 0, 0}, "left half");
+  ExpectNear(BackBufferPixel(device, kWidth / 2 + 12, kHeight / 2), Pixel{0, 0, 255}, "right half");
+  model.reset();
+  EXPECT_EQ(textures->GetTexture(id)->refCount, 0);
+}
+
+// A texture that is nowhere to be found leaves id 0, and the mesh is drawn untextured.
+TEST_F(ModelDrawTest, MissingTextureLeavesIdZeroAndDrawsUntextured) {
+  textures = std::make_unique<cTextureManager>();
+  context.textureManager = textures.get();
+  ModelRenderContext = &context;
+  model.reset(OpenTexturedPly("model/textured/quad-missing-texture.ply"));
+  ModelRenderContext = nullptr;
+  CurrentModel = nullptr;
+  ASSERT_NE(model, nullptr);
+  EXPECT_EQ(model->root->meshes[0]->textureId, 0u);
+  EXPECT_TRUE(textures->textures.empty());
+  DrawFrame(model.get());
+  ExpectNear(BackBufferPixel(device, kWidth / 2 - 12, kHeight / 2), Pixel{255, 255, 255}, "left");
+  ExpectNear(BackBufferPixel(device, kWidth / 2 + 12, kHeight / 2), Pixel{255, 255, 255}, "right");
 }
 
 // Skinning ----------------------------------------------------------------------------------------
