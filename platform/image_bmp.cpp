@@ -93,20 +93,6 @@ bool ParseHeader(const uint8_t* data, size_t size, bool headerless, BmpHeader* h
   return ImageSizeAcceptable(h->width, h->height);
 }
 
-// Where a bitfield mask starts and how many bits it has; widening is v * 255 / max.
-struct Channel {
-  uint32_t mask = 0, shift = 0, max = 0;
-  explicit Channel(uint32_t m) : mask(m) {
-    if (!m) return;
-    while (!((m >> shift) & 1)) ++shift;
-    max = m >> shift;
-  }
-  uint32_t Get(uint32_t pixel) const {
-    if (!max) return 0;
-    return max == 255 ? (pixel & mask) >> shift : ((pixel & mask) >> shift) * 255 / max;
-  }
-};
-
 bool DecodeRle(ByteCursor in, const BmpHeader& h, std::vector<uint8_t>* indices) {
   uint32_t w = h.width, x = 0, y = 0;  // y counts rows from the bottom
   bool four = h.compression == kRle4;
@@ -204,7 +190,7 @@ bool DecodeBmp(const uint8_t* data, size_t size, bool headerless, DecodedImage* 
   if (h.bpp == 16) defaults[0] = 0x7C00, defaults[1] = 0x03E0, defaults[2] = 0x001F;
   if (h.bpp == 32) defaults[0] = 0xFF0000, defaults[1] = 0xFF00, defaults[2] = 0xFF;
   const uint32_t* masks = h.masks[0] | h.masks[1] | h.masks[2] ? h.masks : defaults;
-  Channel r(masks[0]), g(masks[1]), b(masks[2]), a(masks[3]);
+  MaskedChannel r(masks[0]), g(masks[1]), b(masks[2]), a(masks[3]);
   for (uint32_t y = 0; y < h.height; ++y) {
     const uint8_t* src = pixels.data() + size_t(y) * stride;
     uint32_t* dst = rowOf(y);
@@ -226,7 +212,8 @@ bool DecodeBmp(const uint8_t* data, size_t size, bool headerless, DecodedImage* 
                                    : uint32_t(src[0] | src[1] << 8 | src[2] << 16) |
                                          uint32_t(src[3]) << 24;
           src += h.bpp / 8;
-          dst[x] = PackArgb(r.Get(p), g.Get(p), b.Get(p), a.max ? a.Get(p) : 255);
+          dst[x] = PackArgb(r.ToByteTruncated(p), g.ToByteTruncated(p), b.ToByteTruncated(p),
+                            a.present() ? a.ToByteTruncated(p) : 255);
         }
         break;
     }

@@ -33,6 +33,29 @@ void PrepareDecodedImage(DecodedImage* out, uint32_t width, uint32_t height, boo
 inline uint32_t PackArgb(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
   return a << 24 | r << 16 | g << 8 | b;
 }
+// One colour channel of a pixel packed under a bit mask (BMP bitfields, DDS pixel formats):
+// where the mask starts and its largest value. Each format widens to 8 bits its own way: BMP
+// rounds down, DDS to nearest. An absent channel (mask 0) reads as 0.
+struct MaskedChannel {
+  uint32_t mask = 0, shift = 0, max = 0;
+  explicit MaskedChannel(uint32_t m) : mask(m) {
+    if (!m) return;
+    while (!((m >> shift) & 1)) ++shift;
+    max = m >> shift;
+  }
+  bool present() const { return max != 0; }
+  uint32_t ToByteTruncated(uint32_t pixel) const { return Widen(pixel, 0); }
+  uint32_t ToByteRounded(uint32_t pixel) const { return Widen(pixel, max / 2); }
+
+ private:
+  // In 64 bits: a hostile mask may be up to 32 bits wide.
+  uint32_t Widen(uint32_t pixel, uint32_t half) const {
+    if (!max) return 0;
+    uint32_t v = (pixel & mask) >> shift;
+    return max == 255 ? v : uint32_t((uint64_t(v) * 255 + half) / max);
+  }
+};
+
 // A linear float sample (0..1 shown) as a byte: clamped, then truncated (the 8-bit value that
 // other viewers show for the same HDR/PFM file).
 inline uint8_t FloatToByte(float v) {

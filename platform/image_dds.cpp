@@ -101,20 +101,6 @@ bool ParseHeader(const uint8_t* data, size_t size, DdsHeader* h) {
   return ImageSizeAcceptable(h->width, h->height);
 }
 
-struct Channel {
-  uint32_t mask = 0, shift = 0, max = 0;
-  explicit Channel(uint32_t m) : mask(m) {
-    if (!m) return;
-    while (!((m >> shift) & 1)) ++shift;
-    max = m >> shift;
-  }
-  uint32_t Get(uint32_t p, uint32_t missing) const {
-    if (!max) return missing;
-    uint32_t v = (p & mask) >> shift;
-    return max == 255 ? v : (v * 255 + max / 2) / max;
-  }
-};
-
 void Expand565(uint16_t c, uint32_t rgb[3]) {
   uint32_t r = c >> 11, g = (c >> 5) & 63, b = c & 31;
   rgb[0] = r << 3 | r >> 2;
@@ -199,15 +185,15 @@ bool DecodeMasked(const DdsHeader& h, ByteCursor in, DecodedImage* image) {
     return false;
   }
   const uint8_t* p = in.take(needed);
-  Channel r(h.masks[0]), g(h.masks[1]), b(h.masks[2]), a(h.masks[3]);
+  MaskedChannel r(h.masks[0]), g(h.masks[1]), b(h.masks[2]), a(h.masks[3]);
   for (uint32_t& px : image->argb) {
     uint32_t v = 0;
     for (size_t i = 0; i < bytesPer; ++i) v |= uint32_t(p[i]) << (8 * i);
     p += bytesPer;
-    uint32_t red = r.Get(v, 0);
-    uint32_t green = h.luminance ? red : g.Get(v, 0);
-    uint32_t blue = h.luminance ? red : b.Get(v, 0);
-    px = PackArgb(red, green, blue, a.Get(v, 255));
+    uint32_t red = r.ToByteRounded(v);
+    uint32_t green = h.luminance ? red : g.ToByteRounded(v);
+    uint32_t blue = h.luminance ? red : b.ToByteRounded(v);
+    px = PackArgb(red, green, blue, a.present() ? a.ToByteRounded(v) : 255);
   }
   return true;
 }

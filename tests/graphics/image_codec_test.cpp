@@ -119,6 +119,31 @@ TEST(ImageCodec, HostileHeadersFailCleanly) {
   }
 }
 
+// A hostile mask may span all 32 bits: its full value must still widen to 255, not wrap.
+TEST(ImageCodec, FullWidthBitfieldMaskWidensWithoutOverflow) {
+  std::vector<uint8_t> bmp(70, 0);
+  auto put32 = [&](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) bmp[at + i] = uint8_t(v >> (8 * i));
+  };
+  bmp[0] = 'B', bmp[1] = 'M';
+  put32(2, 70);
+  put32(10, 66);  // pixels after the 40-byte header and three masks
+  put32(14, 40);
+  put32(18, 1);   // width
+  put32(22, 1);   // height
+  bmp[26] = 1;    // planes
+  bmp[28] = 32;   // bits per pixel
+  put32(30, 3);   // BI_BITFIELDS
+  put32(54, 0xFFFFFFFFu);  // red
+  put32(58, 0x0000FF00u);  // green
+  put32(62, 0x000000FFu);  // blue
+  put32(66, 0xFFFFFFFFu);
+  DecodedImage image;
+  ASSERT_TRUE(DecodeImageFromMemory(bmp.data(), bmp.size(), &image));
+  ASSERT_EQ(image.argb.size(), 1u);
+  EXPECT_EQ(image.argb[0], 0xFFFFFFFFu);
+}
+
 TEST(ImageCodec, AsciiPortableMapsAndBitmaps) {
   struct Case {
     std::string text;
