@@ -2,6 +2,7 @@
 #include "model/model_stl.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "core/byte_cursor.h"
@@ -26,6 +27,29 @@ const uint8_t* FindInHeader(const uint8_t* header, const char* text) {
 
 void ColourFromBytes(const uint8_t* bytes, float out[4]) {
   for (int i = 0; i < 4; ++i) out[i] = float(bytes[i]) / 255.0f;
+}
+
+// The normal a facet is drawn with, from its corners a, b, c in file order. STL facets run
+// counter-clockwise seen from outside, so (b - a) x (c - a) points out. Many exporters write zero
+// normals, and some write every normal pointing inwards (the facet lit from behind draws black):
+// a stored normal that is zero, not finite or against the corners' one is replaced by the unit
+// normal of the corners; any other stored normal is kept as it is. A facet whose corners make no
+// area keeps what the file says.
+void FacetNormal(const float* a, const float* b, const float* c, const float* stored,
+                 float out[3]) {
+  const float e1[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
+  const float e2[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+  const float n[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2],
+                      e1[0] * e2[1] - e1[1] * e2[0]};
+  const float storedLength2 = stored[0] * stored[0] + stored[1] * stored[1] + stored[2] * stored[2];
+  const float along = stored[0] * n[0] + stored[1] * n[1] + stored[2] * n[2];
+  const bool usable = storedLength2 > 0 && std::isfinite(storedLength2) && !(along < 0);
+  const float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+  if (usable || !(length > 0) || !std::isfinite(length)) {
+    std::memcpy(out, stored, 3 * sizeof(float));
+    return;
+  }
+  for (int i = 0; i < 3; ++i) out[i] = n[i] / length;
 }
 
 // STL is right-handed: each corner is mirrored in z on the way in (and each triangle taken in
@@ -79,8 +103,10 @@ bool cModelSTL::ReadBinary(const uint8_t* data, size_t size) {
     float f[12];
     ByteCursor r(record, kRecordSize);
     for (float& value : f) value = r.f32le();
+    float normal[3];
+    FacetNormal(f + 3, f + 6, f + 9, f, normal);
     for (int corner = 9; corner >= 3; corner -= 3) {
-      out.push_back(Corner(f + corner, f));
+      out.push_back(Corner(f + corner, normal));
       const sVertexNormalTex& v = out.back();
       // std::min/max keep the bound when the coordinate is NaN, as cAABB::Extend does.
       lo = sVector3{std::min(lo.x, v.x), std::min(lo.y, v.y), std::min(lo.z, v.z)};
@@ -127,9 +153,11 @@ bool cModelSTL::ReadAscii(const uint8_t* data, size_t size) {
       std::memcpy(slots[slot], corner, sizeof corner);
       ++corners;
       if (corners >= 3) {
-        out.push_back(Corner(slots[2], normal));
-        out.push_back(Corner(slots[1], normal));
-        out.push_back(Corner(slots[0], normal));
+        float facet[3];
+        FacetNormal(slots[0], slots[1], slots[2], normal, facet);
+        out.push_back(Corner(slots[2], facet));
+        out.push_back(Corner(slots[1], facet));
+        out.push_back(Corner(slots[0], facet));
       }
     }
   }

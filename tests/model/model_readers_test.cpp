@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -364,6 +365,77 @@ TEST(StlReader, AsciiFanAndNormal) {
   EXPECT_EQ(v[4].x, 1.0f);
   EXPECT_EQ(v[4].y, 1.0f);
   for (const auto& vertex : v) EXPECT_EQ(vertex.nz, -1.0f);
+}
+
+// The facet normal a triangle is drawn with, in both forms. The triangle (0,0,0), (1,0,0),
+// (0,1,0) runs counter-clockwise about +z; after the mirroring its normal is stored as -z.
+TEST(StlReader, FacetNormalsThatAreZeroOrAgainstTheCornersAreComputed) {
+  const float inf = INFINITY, nan = NAN;
+  struct Case {
+    const char* what;
+    float stored[3];
+    float corners[9];
+    float want[3];  // as drawn, z mirrored
+  } cases[] = {
+      {"zero", {0, 0, 0}, {0, 0, 0, 1, 0, 0, 0, 1, 0}, {0, 0, -1}},
+      {"reversed", {0, 0, -1}, {0, 0, 0, 1, 0, 0, 0, 1, 0}, {0, 0, -1}},
+      {"slightly against", {0.8f, 0, -0.1f}, {0, 0, 0, 1, 0, 0, 0, 1, 0}, {0, 0, -1}},
+      {"not finite", {nan, 0, 1}, {0, 0, 0, 1, 0, 0, 0, 1, 0}, {0, 0, -1}},
+      {"infinite", {inf, 0, 0}, {0, 0, 0, 1, 0, 0, 0, 1, 0}, {0, 0, -1}},
+      {"computed is unit", {0, 0, 0}, {0, 0, 0, 4, 0, 0, 0, 4, 0}, {0, 0, -1}},
+      {"good, tilted, kept", {0.6f, 0, 0.8f}, {0, 0, 0, 1, 0, 0, 0, 1, 0}, {0.6f, 0, -0.8f}},
+      {"in the plane, kept", {1, 0, 0}, {0, 0, 0, 1, 0, 0, 0, 1, 0}, {1, 0, 0}},
+      {"other winding, kept", {0, 0, -1}, {0, 0, 0, 0, 1, 0, 1, 0, 0}, {0, 0, 1}},
+      {"no area, kept", {0, 1, 0}, {1, 1, 1, 1, 1, 1, 1, 1, 1}, {0, 1, 0}},
+      {"no area and zero", {0, 0, 0}, {1, 1, 1, 2, 2, 2, 3, 3, 3}, {0, 0, 0}},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> binary = BinaryStl("normals", 1, 0);
+    Append(&binary, c.stored, sizeof c.stored);
+    Append(&binary, c.corners, sizeof c.corners);
+    Put(&binary, uint16_t(0));
+    char text[512];
+    std::snprintf(text, sizeof text,
+                  "solid n\nfacet normal %g %g %g\nouter loop\nvertex %g %g %g\nvertex %g %g %g\n"
+                  "vertex %g %g %g\nendloop\nendfacet\nendsolid n\n",
+                  c.stored[0], c.stored[1], c.stored[2], c.corners[0], c.corners[1], c.corners[2],
+                  c.corners[3], c.corners[4], c.corners[5], c.corners[6], c.corners[7], c.corners[8]);
+    for (bool ascii : {false, true}) {
+      cModelSTL stl;
+      ASSERT_TRUE(LoadBytes(&stl, ascii ? Bytes(text) : binary)) << c.what;
+      ASSERT_EQ(stl.root->vertices.size(), 3u) << c.what;
+      for (const sVertexNormalTex& v : stl.root->vertices) {
+        // The ASCII form scales a stored normal to unit length (the binary one keeps it), and a
+        // non-finite number is text the ASCII parser reads differently: skip those there.
+        if (ascii && !std::isfinite(c.stored[0])) continue;
+        EXPECT_NEAR(v.nx, c.want[0], 1e-6) << c.what << (ascii ? " ascii" : " binary");
+        EXPECT_NEAR(v.ny, c.want[1], 1e-6) << c.what << (ascii ? " ascii" : " binary");
+        EXPECT_NEAR(v.nz, c.want[2], 1e-6) << c.what << (ascii ? " ascii" : " binary");
+      }
+    }
+  }
+}
+
+// Every drawn facet of the spider (whose file normals all point inwards or are zero) faces the
+// way its corners run: the normal and the drawn winding agree.
+TEST(StlReader, SpiderFacetNormalsAgreeWithTheirWinding) {
+  if (!HaveCorpus()) GTEST_SKIP();
+  for (const char* file : {"stl/Spider_binary.stl", "stl/Spider_ascii.stl"}) {
+    cModelSTL stl;
+    ASSERT_TRUE(LoadBytes(&stl, ReadHostFile(CorpusPath(file)))) << file;
+    const auto& v = stl.root->vertices;
+    size_t against = 0;
+    for (size_t i = 0; i + 2 < v.size(); i += 3) {
+      // Drawn corners a, b, c run clockwise seen from the front in Direct3D's left-handed space:
+      // (b - a) x (c - a) points towards the front.
+      const float e1[3] = {v[i + 1].x - v[i].x, v[i + 1].y - v[i].y, v[i + 1].z - v[i].z};
+      const float e2[3] = {v[i + 2].x - v[i].x, v[i + 2].y - v[i].y, v[i + 2].z - v[i].z};
+      const float n[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2],
+                          e1[0] * e2[1] - e1[1] * e2[0]};
+      if (n[0] * v[i].nx + n[1] * v[i].ny + n[2] * v[i].nz < 0) ++against;
+    }
+    EXPECT_EQ(against, 0u) << file;
+  }
 }
 
 TEST(StlReader, CorpusFiles) {
