@@ -179,7 +179,8 @@ bool cModel::DrawNodeOwnMeshes(sNode* node) {
     device->SetFVF(vertexFormat);
     device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, count, node->vertices.data(), kStride);
   }
-  SetState(renderer, D3DRS_CULLMODE, D3DCULL_CW);
+  // The cull mode is left as it was found: switching it to clockwise here would cull every front
+  // face of the next frame (an STL model drawn twice comes out black, with holes).
   return true;
 }
 

@@ -121,6 +121,35 @@ class ModelDrawTest : public ::testing::Test {
     return m;
   }
 
+  // Opens a corpus file through the open sequence and points the camera at it from above and in
+  // front, six bounding-sphere radii away. Null (with a test failure) when it does not open.
+  std::unique_ptr<cModel> OpenCorpusModelInView(const char* file) {
+    std::vector<uint8_t> bytes = testing_support::ReadHostFile(testing_support::CorpusPath(file));
+    std::unique_ptr<cModel> reader = CreateModelReader(file);
+    EXPECT_FALSE(bytes.empty());
+    EXPECT_NE(reader, nullptr);
+    if (bytes.empty() || !reader) return nullptr;
+    // The context keeps a pointer to the eye, and the open already sorts by it.
+    context.cameraEye = &eye;
+    ModelRenderContext = &context;
+    CurrentModel = reader.get();
+    float centre[3], radius;
+    const bool opened = OpenCurrentModelFromMemory(file, bytes.data(), bytes.size()) &&
+                        GetCurrentModelBoundingSphere(centre, &radius);
+    CurrentModel = nullptr;
+    ModelRenderContext = nullptr;
+    EXPECT_TRUE(opened);
+    if (!opened) return nullptr;
+    eye = sVector3{centre[0], centre[1] + 3.6f * radius, centre[2] - 4.8f * radius};
+    sVector3 target{centre[0], centre[1], centre[2]};
+    sVector3 up{0, 1, 0};
+    sMatrix4 view;
+    MatrixLookAtLH(&view, &eye, &target, &up);
+    device->SetTransform(D3DTS_VIEW, reinterpret_cast<const D3DMATRIX*>(&view));
+    reader->ResortByDistance();
+    return reader;
+  }
+
   void DrawFrame(cModel* m) {
     ASSERT_TRUE(graphics->BeginFrame(kBackground));
     EXPECT_TRUE(m->Render());
@@ -447,7 +476,7 @@ TEST_F(ModelDrawTest, MeshlessNodeDrawsOnlyItsOwnVertices) {
   m->ResortByDistance();
   DrawFrame(m);
   ExpectNear(BackBufferPixel(device, kWidth / 2, kHeight / 2), Pixel{255, 0, 255}, "drawn");
-  EXPECT_EQ(graphics->GetCullMode(), 2);
+  EXPECT_EQ(RenderState(device, D3DRS_CULLMODE), DWORD(D3DCULL_CCW)) << "the mode in force before";
 }
 
 // Every corpus file of these formats through the open sequence and the camera path, seen from
@@ -458,27 +487,10 @@ TEST_F(ModelDrawTest, CorpusModelsAreDrawnInTheMiddleOfThePicture) {
   const char* files[] = {"stl/Spider_binary.stl", "stl/Spider_ascii.stl", "stl/sphereWithHole.stl",
                          "stl/triangle.stl",      "ply/cube.ply",         "ply/cube_binary.ply",
                          "ply/cube_uv.ply",       "ply/float-color.ply",  "ter/RealisticTerrain.ter"};
-  ModelRenderContext = &context;
-  // The context keeps a pointer to the eye, and the next file's open already sorts by it.
-  context.cameraEye = &eye;
   for (const char* file : files) {
     SCOPED_TRACE(file);
-    std::vector<uint8_t> bytes =
-        testing_support::ReadHostFile(testing_support::CorpusPath(file));
-    ASSERT_FALSE(bytes.empty());
-    std::unique_ptr<cModel> reader = CreateModelReader(file);
+    std::unique_ptr<cModel> reader = OpenCorpusModelInView(file);
     ASSERT_NE(reader, nullptr);
-    CurrentModel = reader.get();
-    float centre[3], radius;
-    ASSERT_TRUE(OpenCurrentModelFromMemory(file, bytes.data(), bytes.size()));
-    ASSERT_TRUE(GetCurrentModelBoundingSphere(centre, &radius));
-    eye = sVector3{centre[0], centre[1] + 3.6f * radius, centre[2] - 4.8f * radius};
-    sVector3 target{centre[0], centre[1], centre[2]};
-    sVector3 up{0, 1, 0};
-    sMatrix4 view;
-    MatrixLookAtLH(&view, &eye, &target, &up);
-    device->SetTransform(D3DTS_VIEW, reinterpret_cast<const D3DMATRIX*>(&view));
-    reader->ResortByDistance();
     // Emissive white, both sides: every drawn triangle shows whichever way it faces.
     reader->materials.assign(std::max<size_t>(reader->materials.size(), 1), Emissive(1, 1, 1, 1));
     for (sModelMaterial& material : reader->materials) material.twoSided = 1;
@@ -497,9 +509,66 @@ TEST_F(ModelDrawTest, CorpusModelsAreDrawnInTheMiddleOfThePicture) {
     }
     EXPECT_GT(inside, 4);
     EXPECT_EQ(outside, 0);
-    CurrentModel = nullptr;
   }
-  ModelRenderContext = nullptr;
+}
+
+// A head-on white light from the eye, as the model view sets it; ambient light off, so a facet
+// lit from behind stays black.
+void LightFromTheEye(IDirect3DDevice9* device, const sVector3& eye) {
+  D3DLIGHT9 light{};
+  light.Type = D3DLIGHT_DIRECTIONAL;
+  light.Diffuse = D3DCOLORVALUE{1, 1, 1, 1};
+  light.Attenuation0 = 1.0f;
+  const float length = std::sqrt(eye.x * eye.x + eye.y * eye.y + eye.z * eye.z);
+  light.Direction = D3DVECTOR{-eye.x / length, -eye.y / length, -eye.z / length};
+  device->SetLight(0, &light);
+  device->LightEnable(0, TRUE);
+  device->SetRenderState(D3DRS_LIGHTING, TRUE);
+  device->SetRenderState(D3DRS_AMBIENT, 0);
+}
+
+// Pixels of the picture's middle with a channel above 60: the lit part of a model.
+int LitPixelsInTheMiddle(IDirect3DDevice9* device) {
+  std::vector<uint32_t> pixels = testing_support::ReadBackBuffer(device);
+  int lit = 0;
+  for (int y = kHeight / 2 - 16; y < kHeight / 2 + 16; ++y)
+    for (int x = kWidth / 2 - 16; x < kWidth / 2 + 16; ++x) {
+      const uint32_t p = pixels.empty() ? 0 : pixels[size_t(y) * kWidth + x];
+      if (((p >> 16) & 0xFF) > 60 || ((p >> 8) & 0xFF) > 60 || (p & 0xFF) > 60) ++lit;
+    }
+  return lit;
+}
+
+// Every facet normal of Spider_binary.stl points against its winding; drawn with the file's
+// own material under the head-on light, the spider still shows lit in the middle.
+TEST_F(ModelDrawTest, SpiderWithInwardFacetNormalsIsLit) {
+  if (!testing_support::HaveCorpus()) GTEST_SKIP() << "no corpus";
+  for (const char* file : {"stl/Spider_binary.stl", "stl/Spider_ascii.stl"}) {
+    SCOPED_TRACE(file);
+    std::unique_ptr<cModel> spider = OpenCorpusModelInView(file);
+    ASSERT_NE(spider, nullptr);
+    LightFromTheEye(device, eye);
+    DrawFrame(spider.get());
+    EXPECT_GT(LitPixelsInTheMiddle(device), 60);
+  }
+}
+
+// A mesh-less model (STL) drawn in two frames gives the same picture twice: the draw leaves the
+// cull mode as it found it, so the second frame still culls back faces only.
+TEST_F(ModelDrawTest, StlModelDrawnTwiceGivesTheSamePicture) {
+  if (!testing_support::HaveCorpus()) GTEST_SKIP() << "no corpus";
+  std::unique_ptr<cModel> sphere = OpenCorpusModelInView("stl/sphereWithHole.stl");
+  ASSERT_NE(sphere, nullptr);
+  LightFromTheEye(device, eye);
+  DrawFrame(sphere.get());
+  std::vector<uint32_t> first = testing_support::ReadBackBuffer(device);
+  EXPECT_GT(LitPixelsInTheMiddle(device), 60);
+  DrawFrame(sphere.get());
+  std::vector<uint32_t> second = testing_support::ReadBackBuffer(device);
+  ASSERT_EQ(first.size(), second.size());
+  size_t different = 0;
+  for (size_t i = 0; i < first.size(); ++i) different += first[i] != second[i];
+  EXPECT_EQ(different, 0u);
 }
 
 }  // namespace
