@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "core/byte_cursor.h"
-#include "graphics/decoder_file.h"
+#include "platform/win_base.h"
 
 namespace {
 
@@ -164,7 +164,7 @@ void cGifImage::Clear() {
 bool cGifImage::Load(const char* fileName) {
   Clear();
   std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(fileName, bytes)) return false;
+  if (!ReadWholeFile(fileName, &bytes)) return false;
   return LoadFromMemory(bytes.data(), bytes.size());
 }
 
@@ -349,6 +349,6 @@ bool GetGifSizeFromMemory(const uint8_t* data, size_t size, uint32_t* width, uin
 bool GetGifSize(const char* fileName, uint32_t* width, uint32_t* height) {
   *width = *height = 0;
   std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(fileName, bytes)) return false;
+  if (!ReadWholeFile(fileName, &bytes)) return false;
   return GetGifSizeFromMemory(bytes.data(), bytes.size(), width, height);
 }

@@ -11,8 +11,8 @@
 #include <cstring>
 
 #include "core/byte_cursor.h"
-#include "graphics/decoder_file.h"
 #include "graphics/png_codec.h"
+#include "platform/win_base.h"
 
 namespace {
 
@@ -258,7 +258,7 @@ bool DecodeIconEntry(const uint8_t* data, size_t size, uint32_t index, sIconImag
 bool LoadIconFile(const char* programPath, sIconImage& image) {
   FreeIconImage(image);
   std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(programPath, bytes)) {
+  if (!ReadWholeFile(programPath, &bytes)) {
     Fail(image, "unreadable");
     return false;
   }
@@ -291,7 +291,7 @@ bool GetIconSize(const char* programPath, uint32_t* width, uint32_t* height) {
   if (width) *width = 0;
   if (height) *height = 0;
   std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(programPath, bytes)) return false;
+  if (!ReadWholeFile(programPath, &bytes)) return false;
   return GetIconSizeFromMemory(bytes.data(), bytes.size(), width, height);
 }
 

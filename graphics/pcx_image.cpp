@@ -9,7 +9,6 @@
 #include <cstring>
 
 #include "core/byte_cursor.h"
-#include "graphics/decoder_file.h"
 #include "platform/win_base.h"
 
 namespace {
@@ -194,7 +193,7 @@ void DecodePcx(const uint8_t* data, size_t size, sPcxImage& image) {
 void LoadPcxFile(const char* programPath, sPcxImage& image) {
   FreePcxImage(image);
   std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(programPath, bytes)) return Fail(image, "unreadable");
+  if (!ReadWholeFile(programPath, &bytes)) return Fail(image, "unreadable");
   DecodePcx(bytes.data(), bytes.size(), image);
 }
 
@@ -208,7 +207,7 @@ bool GetPcxSizeFromMemory(const uint8_t* data, size_t size, uint32_t* width, uin
 
 bool GetPcxSize(const char* programPath, uint32_t* width, uint32_t* height) {
   std::vector<uint8_t> head;
-  if (!ReadFileHead(programPath, kHeaderSize, head)) return false;
+  if (!ReadFileHead(programPath, kHeaderSize, &head)) return false;
   return GetPcxSizeFromMemory(head.data(), head.size(), width, height);
 }
 

@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "graphics/decoder_file.h"
 #include "platform/image_codecs.h"
+#include "platform/win_base.h"
 
 void ClearImageBuffer(sPngImage& image) { image = sPngImage(); }
 
@@ -40,7 +40,7 @@ bool ReadPngFromFile(sPngImage& image, FILE* file) {
 bool GetPngSize(const char* fileName, uint32_t* width, uint32_t* height) {
   *width = *height = 0;
   std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(fileName, bytes)) return false;
+  if (!ReadWholeFile(fileName, &bytes)) return false;
   uint32_t w = 0, h = 0;
   bool alpha = false;
   if (!DecodePngRgba(bytes.data(), bytes.size(), &w, &h, &alpha, nullptr, true)) return false;

@@ -11,8 +11,8 @@
 #include <algorithm>
 
 #include "core/byte_cursor.h"
-#include "graphics/decoder_file.h"
 #include "graphics/tiff_decode.h"
+#include "platform/win_base.h"
 
 namespace {
 
@@ -259,7 +259,7 @@ bool cTiffImage::Load(const char* programPath) {
   Reset();
   if (!programPath || !*programPath) return Fail("no name");
   std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(programPath, bytes)) return Fail("unreadable");
+  if (!ReadWholeFile(programPath, &bytes)) return Fail("unreadable");
   return LoadFromMemory(bytes.data(), bytes.size());
 }
 
@@ -287,6 +287,6 @@ bool GetTiffSize(const char* programPath, uint32_t* width, uint32_t* height) {
   if (width) *width = 0;
   if (height) *height = 0;
   std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(programPath, bytes)) return false;
+  if (!ReadWholeFile(programPath, &bytes)) return false;
   return GetTiffSizeFromMemory(bytes.data(), bytes.size(), width, height);
 }

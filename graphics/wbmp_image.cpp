@@ -3,7 +3,7 @@
 #include "graphics/wbmp_image.h"
 
 #include "core/byte_cursor.h"
-#include "graphics/decoder_file.h"
+#include "platform/win_base.h"
 
 namespace {
 
@@ -71,7 +71,7 @@ bool LoadWbmpFromMemory(const uint8_t* data, size_t size, sWbmpImage& image) {
 
 bool LoadWbmpFile(const char* fileName, sWbmpImage& image) {
   std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(fileName, bytes)) {
+  if (!ReadWholeFile(fileName, &bytes)) {
     FreeWbmpImage(image);
     image = sWbmpImage();
     return false;
@@ -93,6 +93,6 @@ bool GetWbmpSize(const char* fileName, uint32_t* width, uint32_t* height) {
   *width = *height = 0;
   std::vector<uint8_t> head;
   // The four integers take at most 20 bytes.
-  if (!ReadFileHead(fileName, 20, head)) return false;
+  if (!ReadFileHead(fileName, 20, &head)) return false;
   return GetWbmpSizeFromMemory(head.data(), head.size(), width, height);
 }

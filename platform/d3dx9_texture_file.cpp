@@ -10,26 +10,6 @@
 
 namespace {
 
-// Whole file or, with a limit, at most that many bytes from its start.
-bool ReadFileBytes(const char* path, size_t limit, std::vector<uint8_t>* out, bool* whole) {
-  out->clear();
-  FILE* f = crt::fopen(path, "rb");
-  if (!f) return false;
-  uint8_t chunk[65536];
-  size_t n;
-  *whole = true;
-  while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) {
-    out->insert(out->end(), chunk, chunk + n);
-    if (limit && out->size() >= limit) {
-      *whole = std::fgetc(f) == EOF;
-      break;
-    }
-  }
-  bool ok = !std::ferror(f);
-  std::fclose(f);
-  return ok;
-}
-
 void FillInfo(uint32_t w, uint32_t h, bool alpha, D3DXIMAGE_FILEFORMAT format,
               D3DXIMAGE_INFO* info) {
   info->Width = w;
@@ -86,10 +66,10 @@ HRESULT D3DXGetImageInfoFromFileA(const char* file, D3DXIMAGE_INFO* info) {
   // failed probe of a partial read tries the whole file.
   std::vector<uint8_t> bytes;
   bool whole = false;
-  if (!ReadFileBytes(file, 1 << 20, &bytes, &whole)) return D3DERR_NOTFOUND;
+  if (!ReadFileHead(file, 1 << 20, &bytes, &whole)) return D3DERR_NOTFOUND;
   HRESULT hr = D3DXGetImageInfoFromFileInMemory(bytes.data(), UINT(bytes.size()), info);
   if (FAILED(hr) && !whole) {
-    if (!ReadFileBytes(file, 0, &bytes, &whole)) return D3DERR_NOTFOUND;
+    if (!ReadWholeFile(file, &bytes)) return D3DERR_NOTFOUND;
     if (bytes.size() > 0xFFFFFFFFu) return D3DXERR_INVALIDDATA;
     hr = D3DXGetImageInfoFromFileInMemory(bytes.data(), UINT(bytes.size()), info);
   }
@@ -163,8 +143,7 @@ HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice9* device, const char* file,
   if (texture) *texture = nullptr;
   if (!device || !file || !*file || !texture) return D3DERR_INVALIDCALL;
   std::vector<uint8_t> bytes;
-  bool whole = false;
-  if (!ReadFileBytes(file, 0, &bytes, &whole)) return D3DERR_NOTFOUND;
+  if (!ReadWholeFile(file, &bytes)) return D3DERR_NOTFOUND;
   if (bytes.size() > 0xFFFFFFFFu) return D3DXERR_INVALIDDATA;
   return D3DXCreateTextureFromFileInMemoryEx(device, bytes.data(), UINT(bytes.size()), width,
                                              height, mipLevels, usage, format, pool, filter,

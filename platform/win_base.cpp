@@ -18,6 +18,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <vector>
 
 // [TIME] --------------------------------------------------------------------------------------
@@ -422,6 +423,50 @@ int mkdir(const char* path) {
 }
 
 }  // namespace crt
+
+namespace {
+
+// First as many bytes as the file's end reports, in one read into the final buffer; then on
+// to the real end, for a file that grew meanwhile or whose size cannot be told.
+bool ReadOpenFile(FILE* file, size_t maxBytes, std::vector<uint8_t>* out, bool* whole) {
+  size_t expected = 0;
+  if (std::fseek(file, 0, SEEK_END) == 0) {
+    long size = std::ftell(file);
+    if (std::fseek(file, 0, SEEK_SET) != 0) return false;
+    if (size > 0) expected = std::min(size_t(size), maxBytes);
+  }
+  try {
+    out->resize(expected);
+    out->resize(expected ? std::fread(out->data(), 1, expected, file) : 0);
+    uint8_t chunk[65536];
+    while (out->size() < maxBytes) {
+      size_t n = std::fread(chunk, 1, std::min(sizeof chunk, maxBytes - out->size()), file);
+      if (n == 0) break;
+      out->insert(out->end(), chunk, chunk + n);
+    }
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  if (whole) *whole = out->size() < maxBytes || std::fgetc(file) == EOF;
+  return !std::ferror(file);
+}
+
+}  // namespace
+
+bool ReadFileHead(const char* programPath, size_t maxBytes, std::vector<uint8_t>* out,
+                  bool* whole) {
+  out->clear();
+  FILE* file = programPath ? crt::fopen(programPath, "rb") : nullptr;
+  if (!file) return false;
+  bool ok = ReadOpenFile(file, maxBytes, out, whole);
+  std::fclose(file);
+  if (!ok) std::vector<uint8_t>().swap(*out);
+  return ok;
+}
+
+bool ReadWholeFile(const char* programPath, std::vector<uint8_t>* out) {
+  return ReadFileHead(programPath, SIZE_MAX, out);
+}
 
 BOOL DeleteFileA(const char* path) { return crt::remove(path) == 0 ? TRUE : FALSE; }
 

@@ -8,7 +8,7 @@
 // [LOCKS]     recursive critical sections
 // [TEXT]      code page 936 <-> UTF-8 / UTF-16 at the boundary
 // [PATHS]     program paths ("\home\u\a.obj") <-> host paths ("/home/u/a.obj")
-// [FILES]     fopen & co. with Windows text mode, stat, remove, rename, mkdir
+// [FILES]     fopen & co. with Windows text mode, stat, remove, rename, mkdir, whole-file reads
 // [FIND]      FindFirstFileA / FindNextFileA / FindClose
 // [MODULE]    the executable's path, the system palette, the double-click time
 //
@@ -16,9 +16,11 @@
 // only inside these functions. Nothing above platform/ calls the host's fopen, stat, clock or
 // rand: it calls the ones here.
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 // [TYPES] -------------------------------------------------------------------------------------
 typedef uint32_t DWORD;
@@ -114,6 +116,16 @@ int rename(const char* oldPath, const char* newPath);  // replaces an existing t
 int mkdir(const char* path);                         // 0 on success or when it exists as a folder
 
 }  // namespace crt
+
+// The whole file at a program path into *out (replaced), read in binary through crt::fopen to
+// its end. False, with *out empty, for a null name, a file that does not open, a read error or
+// a file too large for memory. The one file reader of the system's own decoders and of D3DX's
+// file calls: they all parse from memory.
+bool ReadWholeFile(const char* programPath, std::vector<uint8_t>* out);
+// At most maxBytes from the start of the file (all of it when shorter), for header probes;
+// *whole, when given, tells whether that was the whole file. Fails as ReadWholeFile.
+bool ReadFileHead(const char* programPath, size_t maxBytes, std::vector<uint8_t>* out,
+                  bool* whole = nullptr);
 
 // [LOCKS] -------------------------------------------------------------------------------------
 // A recursive lock: the thread that holds it may enter again (event routing re-enters).
