@@ -12,24 +12,6 @@
 
 #include "platform/win_base.h"
 
-#ifndef VIEWER_BITMAPINFOHEADER
-#define VIEWER_BITMAPINFOHEADER
-// The Windows bitmap information header (40 bytes), as the image view describes a locked level.
-struct BITMAPINFOHEADER {
-  DWORD biSize;
-  LONG biWidth;
-  LONG biHeight;
-  WORD biPlanes;
-  WORD biBitCount;
-  DWORD biCompression;
-  DWORD biSizeImage;
-  LONG biXPelsPerMeter;
-  LONG biYPelsPerMeter;
-  DWORD biClrUsed;
-  DWORD biClrImportant;
-};
-#endif
-
 struct sPngImage {
   uint32_t width = 0, height = 0;
   uint32_t bitsPerPixel = 0;  // 32 after a successful read

@@ -70,6 +70,21 @@ struct POINT {
 struct SIZE {
   LONG cx, cy;
 };
+// GDI's device-independent bitmap header: 40 bytes, as it follows the file header of a .bmp.
+struct BITMAPINFOHEADER {
+  DWORD biSize;
+  LONG biWidth;
+  LONG biHeight;
+  WORD biPlanes;
+  WORD biBitCount;
+  DWORD biCompression;
+  DWORD biSizeImage;
+  LONG biXPelsPerMeter;
+  LONG biYPelsPerMeter;
+  DWORD biClrUsed;
+  DWORD biClrImportant;
+};
+static_assert(sizeof(BITMAPINFOHEADER) == 40, "BITMAPINFOHEADER is GDI's 40-byte record");
 
 // [TIME] --------------------------------------------------------------------------------------
 // Milliseconds of a monotonic clock that does not start at 0 for the process (it counts from
