@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 #include "graphics/ico_image.h"
 #include "graphics/image_md5.h"
@@ -98,7 +99,14 @@ TEST_P(IconCorpus, EveryCutDecodesOrFailsCleanly) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Corpus, IconCorpus, ::testing::ValuesIn(kCorpus));
+// The same file may stand twice, once per entry.
+INSTANTIATE_TEST_SUITE_P(Corpus, IconCorpus, ::testing::ValuesIn(kCorpus),
+                         [](const ::testing::TestParamInfo<CorpusCase>& info) {
+                           std::string name = testing_support::TestNameFromPath(info.param.file);
+                           if (info.param.entry >= 0)
+                             name += "_entry" + std::to_string(info.param.entry);
+                           return name;
+                         });
 
 // [FIXTURES] An icon built in memory: directory entries, then each entry's bitmap.
 struct BitmapSpec {

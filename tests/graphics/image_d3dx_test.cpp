@@ -123,11 +123,7 @@ TEST_P(CorpusImageTest, DecodesToReferencePixels) {
 
 INSTANTIATE_TEST_SUITE_P(Corpus, CorpusImageTest, ::testing::ValuesIn(kImages),
                          [](const ::testing::TestParamInfo<CorpusImage>& info) {
-                           std::string name = info.param.file;
-                           for (char& ch : name) {
-                             if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
-                           }
-                           return name;
+                           return testing_support::TestNameFromPath(info.param.file, true);
                          });
 
 TEST(CorpusBrokenImages, FailOrDecodeSafely) {

@@ -76,7 +76,10 @@ TEST_P(PcxCorpus, EveryCutDecodesOrFailsCleanly) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Corpus, PcxCorpus, ::testing::ValuesIn(kCorpus));
+INSTANTIATE_TEST_SUITE_P(Corpus, PcxCorpus, ::testing::ValuesIn(kCorpus),
+                         [](const ::testing::TestParamInfo<CorpusCase>& info) {
+                           return testing_support::TestNameFromPath(info.param.file);
+                         });
 
 // A PCX file built in memory: header fields, then the run-length data, then optional bytes.
 std::vector<uint8_t> MakePcx(uint8_t bits, uint8_t planes, uint16_t w, uint16_t h,

@@ -89,7 +89,10 @@ TEST_P(TiffCorpus, EveryCutDecodesOrFailsCleanly) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Corpus, TiffCorpus, ::testing::ValuesIn(kCases));
+INSTANTIATE_TEST_SUITE_P(Corpus, TiffCorpus, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<CorpusCase>& info) {
+                           return testing_support::TestNameFromPath(info.param.file);
+                         });
 
 }  // namespace
 

@@ -38,6 +38,16 @@ std::string ToProgramPath(const std::string& hostPath) {
   return out;
 }
 
+std::string TestNameFromPath(const std::string& path, bool withFolder) {
+  size_t slash = path.find_last_of('/');
+  std::string name = withFolder || slash == std::string::npos ? path : path.substr(slash + 1);
+  for (char& c : name) {
+    bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+    if (!ok) c = '_';
+  }
+  return name;
+}
+
 std::string MakeTempFolder(const std::string& tag) {
   const char* base = std::getenv("TMPDIR");
   std::string pattern = std::string(base && *base ? base : "/tmp") + "/viewer-" + tag + "-XXXXXX";
