@@ -279,7 +279,7 @@ inline void AddToNormal(sVertexNormalTex* v, const sVector3& n) {
 
 // The common three-corner face, dropped when a corner is not a vertex; inline because it runs
 // once per face of the body.
-inline void AppendTriangle(std::vector<uint32_t>* triangles, sVertexNormalTex* v, size_t count,
+__attribute__((always_inline)) inline void AppendTriangle(std::vector<uint32_t>* triangles, sVertexNormalTex* v, size_t count,
                            uint32_t a, uint32_t b, uint32_t c, bool computeNormals) {
   if (a >= count || b >= count || c >= count) return;
   triangles->push_back(a);
@@ -444,9 +444,9 @@ bool cModelPLY::ReadBinaryBody(const uint8_t* begin, size_t size, bool computeNo
       size_t possible = cursor.remaining() / (minimum ? minimum : 1);
       size_t count = element.count < possible ? element.count : possible;
       ReserveLarge(&root->vertices, count);
-      root->vertices.assign(count, sVertexNormalTex{});
       vertexCount = uint32_t(count);
       if (ReadBinaryVertices(&cursor, element, count)) continue;
+      root->vertices.assign(count, sVertexNormalTex{});
       for (size_t i = 0; i < count; ++i) {
         float slots[8] = {0, 0, 0, 0, 0, 0, 0, 0};
         for (const sPlyProperty& property : element.properties) {
@@ -517,6 +517,11 @@ bool cModelPLY::ReadBinaryBody(const uint8_t* begin, size_t size, bool computeNo
   return true;
 }
 
+// The vertex field of each property code 0..7.
+constexpr float sVertexNormalTex::*kVertexSlots[8] = {
+    &sVertexNormalTex::x,  &sVertexNormalTex::y,  &sVertexNormalTex::z, &sVertexNormalTex::nx,
+    &sVertexNormalTex::ny, &sVertexNormalTex::nz, &sVertexNormalTex::u, &sVertexNormalTex::v};
+
 // Records of scalar properties only: one bounds check per record, values decoded in place.
 // False (nothing read) for elements with lists or unknown types.
 bool cModelPLY::ReadBinaryVertices(ByteCursor* cursor, const sPlyElement& element, size_t count) {
@@ -533,22 +538,28 @@ bool cModelPLY::ReadBinaryVertices(ByteCursor* cursor, const sPlyElement& elemen
     recordSize += TypeSize(p.type);
   }
   bool big = format == 2;
-  sVertexNormalTex* out = root->vertices.data();
+  // Appended as read (the array is reserved): no zero-fill pass before the real values.
+  std::vector<sVertexNormalTex>& out = root->vertices;
+  out.clear();
   for (size_t i = 0; i < count; ++i) {
     const uint8_t* record = cursor->take(recordSize);
     if (!record) break;
-    float slots[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+    // Each value is stored straight into the new vertex: gathering them in a local array and
+    // copying that out makes every vertex wait on a stalled store-to-load forward.
+    sVertexNormalTex& vertex = out.emplace_back();
     for (const sField& f : fields) {
+      float value;
       if (f.type == ePlyType::Float32 && !big) {
-        std::memcpy(&slots[f.slot], record + f.offset, 4);
-        continue;
+        std::memcpy(&value, record + f.offset, 4);
+      } else {
+        ByteCursor one(record + f.offset, TypeSize(f.type));
+        sValueReader reader{&one, big};
+        value = float(reader.Number(f.type));
       }
-      ByteCursor one(record + f.offset, TypeSize(f.type));
-      sValueReader value{&one, big};
-      slots[f.slot] = float(value.Number(f.type));
+      vertex.*kVertexSlots[f.slot] = value;
     }
-    out[i] = sVertexNormalTex{slots[0], slots[1], slots[2], slots[3], slots[4], slots[5], slots[6], slots[7]};
   }
+  out.resize(count);  // records the data did not hold stay zero
   return true;
 }
 
@@ -592,9 +603,13 @@ bool cModelPLY::LoadFromMemory(const uint8_t* data, size_t size) {
   sVector3 lo = root->bounds.min, hi = root->bounds.max;
   for (sVertexNormalTex& v : root->vertices) {
     if (computeNormals) {
-      sVector3 n{v.nx, v.ny, v.nz};
-      Vec3NormalizeInPlace(&n);
-      v.nx = n.x, v.ny = n.y, v.nz = n.z;
+      // Vec3NormalizeInPlace, inline: this runs once per vertex.
+      const float length = std::sqrt(v.nx * v.nx + v.ny * v.ny + v.nz * v.nz);
+      if (length > 0) {
+        v.nx /= length;
+        v.ny /= length;
+        v.nz /= length;
+      }
     }
     // std::min/max keep the bound when the coordinate is NaN, as cAABB::Extend does.
     lo = sVector3{std::min(lo.x, v.x), std::min(lo.y, v.y), std::min(lo.z, v.z)};

@@ -2,6 +2,7 @@
 #include "model/model_stl.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 
@@ -35,20 +36,19 @@ void ColourFromBytes(const uint8_t* bytes, float out[4]) {
 // a stored normal that is zero, not finite or against the corners' one is replaced by the unit
 // normal of the corners; any other stored normal is kept as it is. A facet whose corners make no
 // area keeps what the file says.
-void FacetNormal(const float* a, const float* b, const float* c, const float* stored,
-                 float out[3]) {
+inline void FacetNormal(const float* a, const float* b, const float* c, const float* stored,
+                        float out[3]) {
   const float e1[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
   const float e2[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
   const float n[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2],
                       e1[0] * e2[1] - e1[1] * e2[0]};
   const float storedLength2 = stored[0] * stored[0] + stored[1] * stored[1] + stored[2] * stored[2];
   const float along = stored[0] * n[0] + stored[1] * n[1] + stored[2] * n[2];
-  const bool usable = storedLength2 > 0 && std::isfinite(storedLength2) && !(along < 0);
+  out[0] = stored[0], out[1] = stored[1], out[2] = stored[2];
+  // The common case, a sound stored normal, costs no square root.
+  if (storedLength2 > 0 && storedLength2 <= FLT_MAX && !(along < 0)) return;
   const float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-  if (usable || !(length > 0) || !std::isfinite(length)) {
-    std::memcpy(out, stored, 3 * sizeof(float));
-    return;
-  }
+  if (!(length > 0) || !(length <= FLT_MAX)) return;
   for (int i = 0; i < 3; ++i) out[i] = n[i] / length;
 }
 
