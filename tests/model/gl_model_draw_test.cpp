@@ -324,29 +324,29 @@ class cTexturedPly : public cModelPLY {
   }
 };
 
-// Opens a fixture through the open sequence by its program path, as the shell does.
-cTexturedPly* OpenTexturedPly(const std::string& fixture) {
-  auto reader = std::make_unique<cTexturedPly>();
-  CurrentModel = reader.get();
-  std::string path = testing_support::ToProgramPath(testing_support::DataPath(fixture));
-  if (!OpenCurrentModel(path.c_str())) {
+// Textured models opened through the open sequence by their program paths, as the shell does,
+// with a texture cache in the context.
+class TexturedModelTest : public ModelDrawTest {
+ protected:
+  void OpenTexturedPly(const std::string& fixture) {
+    textures = std::make_unique<cTextureManager>();
+    context.textureManager = textures.get();
+    ModelRenderContext = &context;
+    auto reader = std::make_unique<cTexturedPly>();
+    CurrentModel = reader.get();
+    std::string path = testing_support::ToProgramPath(testing_support::DataPath(fixture));
+    if (OpenCurrentModel(path.c_str())) model = std::move(reader);
     CurrentModel = nullptr;
-    return nullptr;
+    ModelRenderContext = nullptr;
+    ASSERT_NE(model, nullptr) << fixture;
   }
-  return reader.release();
-}
+};
 
 // The file names "Maps\Checker.PNG"; the picture is maps/checker.png beside it (red left half,
 // blue right half). The search finds it in the model's folder whatever the letter case, and the
 // quad shows both halves; the cache gets its reference back when the model closes.
-TEST_F(ModelDrawTest, TextureNamedInAnotherCaseInASubFolderIsFoundAndDrawn) {
-  textures = std::make_unique<cTextureManager>();
-  context.textureManager = textures.get();
-  ModelRenderContext = &context;
-  model.reset(OpenTexturedPly("model/textured/quad.ply"));
-  ModelRenderContext = nullptr;
-  CurrentModel = nullptr;
-  ASSERT_NE(model, nullptr);
+TEST_F(TexturedModelTest, TextureNamedInAnotherCaseInASubFolderIsFoundAndDrawn) {
+  ASSERT_NO_FATAL_FAILURE(OpenTexturedPly("model/textured/quad.ply"));
   const uint32_t id = model->root->meshes[0]->textureId;
   ASSERT_NE(id, 0u);
   ASSERT_NE(textures->GetTexture(id), nullptr);
@@ -359,14 +359,8 @@ TEST_F(ModelDrawTest, TextureNamedInAnotherCaseInASubFolderIsFoundAndDrawn) {
 }
 
 // A texture that is nowhere to be found leaves id 0, and the mesh is drawn untextured.
-TEST_F(ModelDrawTest, MissingTextureLeavesIdZeroAndDrawsUntextured) {
-  textures = std::make_unique<cTextureManager>();
-  context.textureManager = textures.get();
-  ModelRenderContext = &context;
-  model.reset(OpenTexturedPly("model/textured/quad-missing-texture.ply"));
-  ModelRenderContext = nullptr;
-  CurrentModel = nullptr;
-  ASSERT_NE(model, nullptr);
+TEST_F(TexturedModelTest, MissingTextureLeavesIdZeroAndDrawsUntextured) {
+  ASSERT_NO_FATAL_FAILURE(OpenTexturedPly("model/textured/quad-missing-texture.ply"));
   EXPECT_EQ(model->root->meshes[0]->textureId, 0u);
   EXPECT_TRUE(textures->textures.empty());
   DrawFrame(model.get());
