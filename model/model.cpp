@@ -6,7 +6,6 @@
 #include <new>
 
 #if defined(__linux__)
-#include <sys/mman.h>
 #endif
 
 #include "graphics/texture_manager.h"
@@ -292,19 +291,6 @@ bool ReadModelFile(const char* programPath, sFileBytes* out) {
   out->data = std::move(bytes);
   out->size = got;
   return true;
-}
-
-void AdviseLargeArray(void* data, size_t bytes) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-  constexpr uintptr_t kHuge = uintptr_t(2) << 20;
-  if (!data || bytes < 4 * kHuge) return;
-  uintptr_t begin = (uintptr_t(data) + kHuge - 1) & ~(kHuge - 1);
-  uintptr_t end = (uintptr_t(data) + bytes) & ~(kHuge - 1);
-  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#else
-  (void)data;
-  (void)bytes;
-#endif
 }
 
 bool cModel::Load() {

@@ -306,14 +306,12 @@ struct sFileBytes {
 };
 bool ReadModelFile(const char* programPath, sFileBytes* out);
 
-// Reserves room for count elements in an empty array about to be filled once, front to back.
-// Large arrays are asked to be backed by huge pages where the system offers them, so that filling
-// a few hundred megabytes costs a few hundred page faults instead of a hundred thousand.
-void AdviseLargeArray(void* data, size_t bytes);
+// Reserves room for count elements in an array about to be filled once, front to back.
+// (Huge-page advice was tried here: it halves the steady fill time but makes the first large
+// load after start stall for up to a second while the kernel compacts memory.)
 template <class T>
 void ReserveLarge(std::vector<T>* array, size_t count) {
   array->reserve(count);
-  if (array->empty()) AdviseLargeArray(array->data(), array->capacity() * sizeof(T));
 }
 
 // [TEXTURES] ----------------------------------------------------------------------------------
