@@ -50,18 +50,11 @@ class GraphicsTest : public ::testing::Test {
     sleeps.clear();
     events.clear();
     SetGraphicsSleepForTesting(RecordSleep);
-    MainWindow = CreateGLTestWindow(kWidth, kHeight);
-    ASSERT_NE(MainWindow, nullptr);
-    ClientWidth = kWidth;
-    ClientHeight = kHeight;
-    graphics = new cGraphics();
-    Graphics = graphics;
+    graphics = testing_support::CreateTestGraphics(kWidth, kHeight);
+    ASSERT_NE(graphics, nullptr);
   }
   void TearDown() override {
-    delete graphics;
-    Graphics = nullptr;
-    DestroyGLTestWindow(MainWindow);
-    MainWindow = nullptr;
+    testing_support::DestroyTestGraphics(graphics);
     SetGraphicsSleepForTesting(nullptr);
     d3d9gl::SetTestOptions(d3d9gl::TestOptions());
   }

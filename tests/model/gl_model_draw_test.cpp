@@ -89,12 +89,8 @@ class ModelDrawTest : public ::testing::Test {
  protected:
   void SetUp() override {
     d3d9gl::SetTestOptions(d3d9gl::TestOptions());
-    MainWindow = CreateGLTestWindow(kWidth, kHeight);
-    ASSERT_NE(MainWindow, nullptr);
-    ClientWidth = kWidth;
-    ClientHeight = kHeight;
-    graphics = new cGraphics();
-    Graphics = graphics;
+    graphics = testing_support::CreateTestGraphics(kWidth, kHeight);
+    ASSERT_NE(graphics, nullptr);
     ASSERT_TRUE(graphics->Init());
     device = graphics->device;
     context.graphics = graphics;
@@ -104,10 +100,7 @@ class ModelDrawTest : public ::testing::Test {
     model.reset();
     context.textureManager = nullptr;
     textures.reset();
-    delete graphics;
-    Graphics = nullptr;
-    DestroyGLTestWindow(MainWindow);
-    MainWindow = nullptr;
+    testing_support::DestroyTestGraphics(graphics);
   }
 
   cBuiltModel* MakeModel() {

@@ -7,10 +7,30 @@
 #include <cstring>
 #include <filesystem>
 
+#include "app/shell_display.h"
+#include "graphics/graphics.h"
 #include "platform/d3dx9_image.h"
+#include "platform/gl_window.h"
 #include "support/test_support.h"
 
 namespace testing_support {
+
+cGraphics* CreateTestGraphics(int width, int height) {
+  MainWindow = CreateGLTestWindow(width, height);
+  EXPECT_NE(MainWindow, nullptr) << "no test window";
+  if (!MainWindow) return nullptr;
+  ClientWidth = width;
+  ClientHeight = height;
+  Graphics = new cGraphics();
+  return Graphics;
+}
+
+void DestroyTestGraphics(cGraphics* graphics) {
+  delete graphics;
+  if (Graphics == graphics) Graphics = nullptr;
+  DestroyGLTestWindow(MainWindow);
+  MainWindow = nullptr;
+}
 
 namespace {
 

@@ -8,7 +8,16 @@
 
 #include "platform/d3d9.h"
 
+class cGraphics;
+
 namespace testing_support {
+
+// A hidden test window of the given client size as the program's main window (MainWindow,
+// ClientWidth, ClientHeight) and a new, not yet initialised cGraphics for it, also set as the
+// global Graphics. Null, with a test failure, when no window can be made.
+cGraphics* CreateTestGraphics(int width, int height);
+// Deletes the graphics object and its window and clears the globals.
+void DestroyTestGraphics(cGraphics* graphics);
 
 struct Rgb {
   int r, g, b;
