@@ -295,9 +295,14 @@ bool ReadModelFile(const char* programPath, sFileBytes* out) {
 
 bool cModel::Load() {
   if (!context || loaded || fileName.empty()) return false;
+  static const uint8_t kEmpty[1] = {0};
+  // Mapped, the bytes are parsed where the file cache holds them: no copy, and no fresh pages
+  // for one. Files that do not map are read.
+  FileView view;
+  if (MapWholeFile(fileName.c_str(), &view))
+    return LoadFromMemory(view.size() ? view.data() : kEmpty, view.size());
   sFileBytes file;
   if (!ReadModelFile(fileName.c_str(), &file)) return Fail("cannot open", fileName);
-  static const uint8_t kEmpty[1] = {0};
   return LoadFromMemory(file.size ? file.data.get() : kEmpty, file.size);
 }
 

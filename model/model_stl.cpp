@@ -100,9 +100,9 @@ bool cModelSTL::ReadBinary(const uint8_t* data, size_t size) {
   sVector3 lo = root->bounds.min, hi = root->bounds.max;
   const uint8_t* record = cursor.take(size_t(count) * kRecordSize);
   for (uint32_t i = 0; record && i < count; ++i, record += kRecordSize) {
+    // The record is inside the data (taken above) and little-endian, as the host is.
     float f[12];
-    ByteCursor r(record, kRecordSize);
-    for (float& value : f) value = r.f32le();
+    std::memcpy(f, record, sizeof f);
     float normal[3];
     FacetNormal(f + 3, f + 6, f + 9, f, normal);
     for (int corner = 9; corner >= 3; corner -= 3) {
