@@ -106,8 +106,7 @@ void Timed(benchmark::State& state, const std::string& name, Body body) {
   Record(state, name, total);
 }
 
-// The baseline: the file read from disk into a fresh buffer (Load itself maps the file and reads
-// it this way only when it cannot be mapped).
+// The baseline: the file read from disk into a fresh buffer, exactly as Load reads it.
 void ReadBytes(benchmark::State& state, const char* file) {
   std::string path = HostPathToProgram(HostFile(file));
   Timed(state, std::string("read ") + file, [&] {

@@ -295,14 +295,11 @@ bool ReadModelFile(const char* programPath, sFileBytes* out) {
 
 bool cModel::Load() {
   if (!context || loaded || fileName.empty()) return false;
-  static const uint8_t kEmpty[1] = {0};
-  // Mapped, the bytes are parsed where the file cache holds them: no copy, and no fresh pages
-  // for one. Files that do not map are read.
-  FileView view;
-  if (MapWholeFile(fileName.c_str(), &view))
-    return LoadFromMemory(view.size() ? view.data() : kEmpty, view.size());
+  // Read, not mapped: a mapped file that shrinks or fails to read while it is parsed (a
+  // removed stick, a network share) kills the process with SIGBUS; a read just fails.
   sFileBytes file;
   if (!ReadModelFile(fileName.c_str(), &file)) return Fail("cannot open", fileName);
+  static const uint8_t kEmpty[1] = {0};
   return LoadFromMemory(file.size ? file.data.get() : kEmpty, file.size);
 }
 

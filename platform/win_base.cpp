@@ -7,10 +7,8 @@
 
 #include <dirent.h>
 #include <errno.h>
-#include <fcntl.h>
 #include <iconv.h>
 #include <strings.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -468,32 +466,6 @@ bool ReadFileHead(const char* programPath, size_t maxBytes, std::vector<uint8_t>
 
 bool ReadWholeFile(const char* programPath, std::vector<uint8_t>* out) {
   return ReadFileHead(programPath, SIZE_MAX, out);
-}
-
-void FileView::Reset() {
-  if (base_) ::munmap(base_, size_);
-  base_ = nullptr;
-  size_ = 0;
-}
-
-bool MapWholeFile(const char* programPath, FileView* out) {
-  out->Reset();
-  if (!programPath) return false;
-  std::string host = ResolveExistingHostPath(programPath);
-  if (host.empty()) return false;
-  int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct ::stat st;
-  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= 0 &&
-            uint64_t(st.st_size) <= SIZE_MAX;
-  if (ok && st.st_size > 0) {
-    size_t size = size_t(st.st_size);
-    void* base = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-    ok = base != MAP_FAILED;
-    if (ok) out->base_ = base, out->size_ = size;
-  }
-  ::close(fd);
-  return ok;
 }
 
 BOOL DeleteFileA(const char* path) { return crt::remove(path) == 0 ? TRUE : FALSE; }

@@ -142,28 +142,6 @@ bool ReadWholeFile(const char* programPath, std::vector<uint8_t>* out);
 bool ReadFileHead(const char* programPath, size_t maxBytes, std::vector<uint8_t>* out,
                   bool* whole = nullptr);
 
-// A read-only view of a whole file, mapped instead of copied, so a large model is parsed
-// straight from the file cache. Unmapped when the view goes or is given another file.
-class FileView {
- public:
-  FileView() = default;
-  FileView(const FileView&) = delete;
-  FileView& operator=(const FileView&) = delete;
-  ~FileView() { Reset(); }
-  const uint8_t* data() const { return static_cast<const uint8_t*>(base_); }
-  size_t size() const { return size_; }
-  void Reset();
-
- private:
-  friend bool MapWholeFile(const char* programPath, FileView* out);
-  void* base_ = nullptr;
-  size_t size_ = 0;
-};
-// Maps the regular file at a program path into *out (an empty file gives an empty view).
-// False, with *out empty, for a null name, a missing file, a folder or other special file, or a
-// file that cannot be mapped: callers fall back to ReadWholeFile.
-bool MapWholeFile(const char* programPath, FileView* out);
-
 // [LOCKS] -------------------------------------------------------------------------------------
 // A recursive lock: the thread that holds it may enter again (event routing re-enters).
 struct CRITICAL_SECTION {

@@ -1,6 +1,6 @@
 // Whole-file and head reads through program paths: exact bytes (no text-mode translation),
 // the head's "whole" flag at and around its limit, case-insensitive names, and failures that
-// leave the output empty; mapped views of the same files.
+// leave the output empty.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -43,32 +43,6 @@ TEST(ReadFile, WholeFilesComeBackByteForByte) {
     std::string path = ToProgramPath(dir) + "\\file" + std::to_string(i) + ".bin";
     ASSERT_TRUE(ReadWholeFile(path.c_str(), &got)) << i;
     EXPECT_EQ(got, contents[i]) << i;
-  }
-}
-
-TEST(ReadFile, MappedViewsHoldTheSameBytesAsAWholeRead) {
-  std::string dir = MakeTempFolder("mapfile");
-  std::vector<std::vector<uint8_t>> contents = {{}, {'a', '\r', '\n', 0}, Pattern(200003)};
-  FileView view;
-  for (size_t i = 0; i < contents.size(); ++i) {
-    std::string name = "Map" + std::to_string(i) + ".BIN";
-    ASSERT_NO_FATAL_FAILURE(WriteHost(dir + "/" + name, contents[i]));
-    // The same view is given one file after another: each replaces the last.
-    std::string path = ToProgramPath(dir) + "\\map" + std::to_string(i) + ".bin";
-    ASSERT_TRUE(MapWholeFile(path.c_str(), &view)) << i;
-    ASSERT_EQ(view.size(), contents[i].size()) << i;
-    std::vector<uint8_t> got(view.data(), view.data() + view.size());
-    EXPECT_EQ(got, contents[i]) << i;
-  }
-  // A failure leaves the view empty, not holding the file it had before.
-  const std::string mapped = ToProgramPath(dir) + "\\map2.bin";
-  const std::string missing = ToProgramPath(dir) + "\\none.bin";
-  const std::string folder = ToProgramPath(dir);
-  for (const char* path : {missing.c_str(), folder.c_str(), static_cast<const char*>(nullptr)}) {
-    ASSERT_TRUE(MapWholeFile(mapped.c_str(), &view));
-    EXPECT_FALSE(MapWholeFile(path, &view));
-    EXPECT_EQ(view.size(), 0u);
-    EXPECT_EQ(view.data(), nullptr);
   }
 }
 
